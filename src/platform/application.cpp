@@ -1,0 +1,18 @@
+#include "platform/application.h"
+
+#include <QApplication>
+
+namespace platform {
+
+Application::Application(int& argc, char** argv, const std::string& title)
+    : app_(std::make_unique<QApplication>(argc, argv)) {
+    QApplication::setApplicationName(QString::fromStdString(title));
+    QApplication::setApplicationDisplayName(QString::fromStdString(title));
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+Application::~Application() = default;
+
+int Application::Run() { return QApplication::exec(); }
+
+}  // namespace platform

@@ -1,0 +1,164 @@
+#include "platform/form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+
+#include "platform/event_dispatch.h"
+#include "platform/form_widget.h"
+#include "platform/key_codes.h"
+#include "platform/twips.h"
+
+namespace platform {
+
+namespace {
+int loadedForms = 0;
+}
+
+// Key preview: the form sees every key pressed in its window before the focused control does;
+// a handler that sets the key code to 0 consumes the key.
+class KeyPreviewFilter : public QObject {
+public:
+    KeyPreviewFilter(Form& form, QObject* parent) : QObject(parent), form_(form) {}
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !form_.KeyPreview || !form_.KeyDown) return false;
+        auto* widget = qobject_cast<QWidget*>(receiver);
+        if (!widget || widget->window() != form_.widget() || !form_.widget()->isEnabled()) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        int keyCode = virtualKeyOf(key->key());
+        const int shift = shiftStateOf(key->modifiers());
+        dispatch([&] { form_.KeyDown(keyCode, shift); });
+        return keyCode == 0;
+    }
+
+private:
+    Form& form_;
+};
+
+FormWidget::FormWidget(Form& form) : ControlWidget(form, nullptr), form_(form) {
+    setAttribute(Qt::WA_NoSystemBackground, false);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void FormWidget::closeEvent(QCloseEvent* event) {
+    // The window system's close goes through the form's unload like every other way out.
+    event->ignore();
+    if (form_.Loaded()) Unload(form_);
+}
+
+void FormWidget::changeEvent(QEvent* event) {
+    ControlWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    // Let the state change settle before the handler acts on it: hiding a window from inside
+    // its own minimise leaves some window managers with an iconic window that never restores.
+    QTimer::singleShot(0, this, [this] {
+        if (form_.Loaded()) dispatch(form_.Resize);
+    });
+}
+
+Form::Form() : Control(TopLevel{}) {
+    window_ = new FormWidget(*this);
+    adopt(window_);
+    qApp->installEventFilter(new KeyPreviewFilter(*this, window_));
+}
+
+Form::~Form() = default;
+
+void Form::setCaption(const std::string& caption) { window_->setWindowTitle(QString::fromStdString(caption)); }
+
+void Form::setBorderStyle(BorderStyle style) {
+    Qt::WindowFlags flags = Qt::Window;
+    if (style == BorderStyle::None) {
+        flags |= Qt::FramelessWindowHint;
+    } else {
+        flags |= Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+    }
+    window_->setWindowFlags(flags);
+}
+
+void Form::setClientSize(int widthTwips, int heightTwips) {
+    Control::Move(Left(), Top(), widthTwips, heightTwips);
+    window_->setFixedSize(toPixels(widthTwips), toPixels(heightTwips));
+}
+
+void Form::setStartPosition(int leftTwips, int topTwips) {
+    positioned_ = true;
+    Control::Move(leftTwips, topTwips, Width(), Height());
+    window_->setFixedSize(toPixels(Width()), toPixels(Height()));
+}
+
+void Form::setBackColor(Colour colour) {
+    backColor_ = colour;
+    repaint();
+}
+
+void Form::setIcon(const Picture& icon) { window_->setWindowIcon(icon.icon()); }
+
+void Form::setPicture(const Picture& picture) {
+    picture_ = picture;
+    repaint();
+}
+
+void Form::paint(QPainter& painter) {
+    painter.fillRect(window_->rect(), resolve(backColor_, *window_));
+    if (!picture_.empty()) painter.drawImage(0, 0, picture_.image());
+}
+
+int Form::WindowState() const { return window_->isMinimized() ? 1 : 0; }
+
+void Form::setWindowState(int state) {
+    const Qt::WindowStates current = window_->windowState();
+    window_->setWindowState(state == 1 ? (current | Qt::WindowMinimized) : (current & ~Qt::WindowMinimized));
+}
+
+void Form::Show() {
+    if (!positioned_) {
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect area(QPoint(), window_->size());
+            area.moveCenter(screen->availableGeometry().center());
+            window_->move(area.topLeft());
+        }
+        positioned_ = true;
+    }
+    // A plain show of an iconified window leaves it iconic: restore, show, raise, activate.
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void Form::Hide() { window_->hide(); }
+
+void Form::PopupMenu(MenuItem& menu) {
+    QMenu* popup = menu.buildPopup(window_);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    popup->popup(QCursor::pos());
+}
+
+void Load(Form& form) {
+    if (form.loaded_) return;
+    form.loaded_ = true;
+    ++loadedForms;
+    dispatch(form.Load);
+    if (form.loaded_) form.Show();
+}
+
+void Unload(Form& form) {
+    if (!form.loaded_) return;
+    int cancel = 0;
+    dispatch([&] {
+        if (form.Unload) form.Unload(cancel);
+    });
+    if (cancel != 0) return;
+    form.loaded_ = false;
+    form.window_->hide();
+    if (--loadedForms == 0) QCoreApplication::quit();
+}
+
+}  // namespace platform

@@ -1,0 +1,18 @@
+#include "platform/image.h"
+
+#include <QPainter>
+
+namespace platform {
+
+Image::Image(Control& container) : Control(&container) {}
+
+void Image::setPicture(const Picture& picture) {
+    picture_ = picture;
+    repaint();
+}
+
+void Image::paint(QPainter& painter) {
+    if (!picture_.empty()) painter.drawImage(0, 0, picture_.image());
+}
+
+}  // namespace platform

@@ -1,0 +1,112 @@
+#include "platform/notify_icon.h"
+
+#include <QSystemTrayIcon>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "platform/control.h"
+#include "platform/event_dispatch.h"
+#include "platform/picture.h"
+#include "platform/screen.h"
+
+namespace platform {
+
+namespace {
+
+struct Entry {
+    NOTIFYICONDATA record;
+    std::unique_ptr<QSystemTrayIcon> icon;
+};
+
+using Key = std::pair<std::uint32_t, int>;
+std::map<Key, Entry>& icons() {
+    static std::map<Key, Entry> table;
+    return table;
+}
+
+std::string tipOf(const NOTIFYICONDATA& data) {
+    return std::string(data.szTip, strnlen(data.szTip, sizeof data.szTip));
+}
+
+int mouseMessageOf(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::Trigger: return WM_LBUTTONDOWN;
+        case QSystemTrayIcon::DoubleClick: return WM_LBUTTONDBLCLK;
+        case QSystemTrayIcon::Context: return WM_RBUTTONUP;
+        case QSystemTrayIcon::MiddleClick: return WM_MBUTTONDOWN;
+        default: return WM_MOUSEMOVE;
+    }
+}
+
+void deliver(const NOTIFYICONDATA& record, int mouseMessage) {
+    if (!(record.uFlags & NIF_MESSAGE) || record.uCallbackMessage != WM_MOUSEMOVE) return;
+    Control* target = Control::fromHandle(record.hWnd);
+    if (!target) return;
+    const MouseArgs args{0, 0, static_cast<float>(mouseMessage * Screen::TwipsPerPixelX()), 0};
+    dispatch([&] {
+        if (target->MouseMove) target->MouseMove(args);
+    });
+}
+
+void apply(Entry& entry, const NOTIFYICONDATA& data) {
+    entry.record = data;
+    if (data.uFlags & NIF_ICON) entry.icon->setIcon(Picture::fromHandle(data.hIcon).icon());
+    if (data.uFlags & NIF_TIP) entry.icon->setToolTip(QString::fromLatin1(tipOf(data).c_str()));
+}
+
+}  // namespace
+
+bool Shell_NotifyIcon(int message, const NOTIFYICONDATA& data) {
+    if (data.cbSize != static_cast<std::int32_t>(sizeof(NOTIFYICONDATA))) return false;
+    const Key key{data.hWnd, data.uID};
+    auto found = icons().find(key);
+    switch (message) {
+        case NIM_ADD: {
+            if (found != icons().end()) return false;
+            Entry& entry = icons()[key];
+            entry.icon = std::make_unique<QSystemTrayIcon>();
+            apply(entry, data);
+            QObject::connect(entry.icon.get(), &QSystemTrayIcon::activated, entry.icon.get(),
+                             [key](QSystemTrayIcon::ActivationReason reason) {
+                                 auto current = icons().find(key);
+                                 if (current != icons().end()) deliver(current->second.record, mouseMessageOf(reason));
+                             });
+            entry.icon->show();
+            return QSystemTrayIcon::isSystemTrayAvailable();
+        }
+        case NIM_MODIFY:
+            if (found == icons().end()) return false;
+            apply(found->second, data);
+            return true;
+        case NIM_DELETE:
+            if (found == icons().end()) return false;
+            found->second.icon->hide();
+            icons().erase(found);
+            return true;
+        default: return false;
+    }
+}
+
+bool NotifyIconOnShow(const NOTIFYICONDATA& data) {
+    auto found = icons().find({data.hWnd, data.uID});
+    return found != icons().end() && found->second.icon->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+std::vector<NotifyIconState> notifyIcons() {
+    std::vector<NotifyIconState> states;
+    for (const auto& [key, entry] : icons()) {
+        states.push_back({key.first, key.second, entry.icon->toolTip().toStdString(), !entry.icon->icon().isNull()});
+    }
+    return states;
+}
+
+void simulateTrayClick(std::uint32_t hWnd, int uID, TrayClick click) {
+    auto found = icons().find({hWnd, uID});
+    if (found == icons().end()) return;
+    static constexpr QSystemTrayIcon::ActivationReason reasons[] = {
+        QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick};
+    emit found->second.icon->activated(reasons[static_cast<int>(click)]);
+}
+
+}  // namespace platform

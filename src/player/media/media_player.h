@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace media {
+
+// The media player control as the window sees it: the six members the player's handlers use,
+// nothing more. Volume is in hundredths of a decibel, 0 the loudest; every multiple of 200
+// from -6200 to 0 reads back unchanged.
+class MediaPlayer {
+public:
+    virtual ~MediaPlayer() = default;
+
+    virtual int volume() const = 0;
+    virtual void setVolume(int hundredthsOfDecibel) = 0;
+
+    // Muting keeps the volume as it was.
+    virtual bool mute() const = 0;
+    virtual void setMute(bool muted) = 0;
+
+    // The opened address: empty until the first open, kept after stop.
+    virtual std::string fileName() const = 0;
+
+    virtual void play() = 0;
+    virtual void stop() = 0;
+
+    // Replaces whatever plays and starts the new stream without a further call.
+    // Throws platform::RuntimeError when the engine cannot take it at all.
+    virtual void open(const std::string& address) = 0;
+};
+
+}  // namespace media
