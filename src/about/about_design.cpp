@@ -1,0 +1,73 @@
+// The About window's design. Places are Left, Top, Width, Height in twips.
+#include <string>
+
+#include "about/about.h"
+#include "player/addresses.h"
+
+namespace {
+using platform::Font;
+
+constexpr platform::Colour kLinkBlue = 0x0000FF;
+
+const Font kSans{"MS Sans Serif", 8.25, false};
+const Font kSansBold{"MS Sans Serif", 8.25, true};
+
+// The links lie over the blanks of this sentence: the publisher's domain on its first line and
+// the studio's name on its second, so the window reads as one sentence.
+const std::string kSentence = "This player is presented by" + std::string(36, ' ') + "and" + std::string(21, ' ') + ".";
+
+void designLabel(platform::Label& label, int left, int top, int width, int height, const std::string& caption,
+                 const Font& font, platform::Colour foreColor) {
+    label.Move(left, top, width, height);
+    label.setCaption(caption);
+    label.setFont(font);
+    label.setForeColor(foreColor);
+    label.setBackStyle(platform::BackStyle::Transparent);
+}
+}  // namespace
+
+about::about(platform::Form& mainWindow) : Form1(mainWindow) {
+    design();
+    connectHandlers();
+}
+
+void about::design() {
+    setCaption("About Wavelark Player");
+    setBorderStyle(platform::BorderStyle::None);
+    setClientSize(4995, 3375);
+    setPicture(platform::Picture::fromResource(":/artwork/about.jpg"));
+
+    designLabel(lblURL2, 920, 2120, 975, 255, "Brightfold", kSansBold, kLinkBlue);
+    designLabel(lblURL, 2520, 1920, 1935, 255, addresses::kPublisherDomain, kSansBold, kLinkBlue);
+    designLabel(Label4, 600, 1920, 3735, 735, kSentence, kSans, platform::kButtonText);
+    designLabel(Label3, 600, 1080, 3735, 855,
+                "You can use this tool for listening to radiostations through an internet connection. When the "
+                "stream won't start, check the website of the station or download the latest version of this "
+                "program.",
+                kSans, platform::kButtonText);
+    designLabel(Label2, 4080, 2640, 495, 255, "Close", kSans, platform::kButtonText);
+    designLabel(Label1, 600, 840, 3735, 255, "Wavelark Player version 1.0", kSansBold, platform::kButtonText);
+
+    for (platform::Control* control : {static_cast<platform::Control*>(&Label1), static_cast<platform::Control*>(&Label2),
+                                       static_cast<platform::Control*>(&Label3), static_cast<platform::Control*>(&Label4),
+                                       static_cast<platform::Control*>(&lblURL), static_cast<platform::Control*>(&lblURL2)}) {
+        control->ZOrder();
+    }
+}
+
+void about::connectHandlers() {
+    MouseMove = [this](const platform::MouseArgs&) { Form_MouseMove(); };
+    Unload = [this](int& cancel) { Form_Unload(cancel); };
+    Label2.MouseMove = [this](const platform::MouseArgs&) { Label2_MouseMove(); };
+    Label2.Click = [this] { Label2_Click(); };
+    lblURL.MouseMove = [this](const platform::MouseArgs&) { lblURL_MouseMove(); };
+    lblURL.DragOver = [this](platform::Control& source, float, float, platform::DragState state) {
+        lblURL_DragOver(source, state);
+    };
+    lblURL.DragDrop = [this](platform::Control& source, float, float) { lblURL_DragDrop(source); };
+    lblURL2.MouseMove = [this](const platform::MouseArgs&) { lblURL2_MouseMove(); };
+    lblURL2.DragOver = [this](platform::Control& source, float, float, platform::DragState state) {
+        lblURL2_DragOver(source, state);
+    };
+    lblURL2.DragDrop = [this](platform::Control& source, float, float) { lblURL2_DragDrop(source); };
+}

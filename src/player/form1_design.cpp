@@ -1,0 +1,191 @@
+// The player window's design: the window itself, every control with its place, look and state
+// at start, the stacking order and the menu tree. Places are Left, Top, Width, Height in twips.
+#include "player/form1.h"
+
+#include "about/about.h"
+
+namespace {
+using platform::BackStyle;
+using platform::Font;
+using platform::kBlack;
+using platform::kButtonText;
+using platform::kWhite;
+using platform::Picture;
+
+constexpr platform::Colour kOrange = 0xFF8000;
+constexpr platform::Colour kGreen = 0x008000;
+
+const Font kArialBold{"Arial", 8.25, true};
+const Font kSansBold{"MS Sans Serif", 8.25, true};
+const Font kSans{"MS Sans Serif", 8.25, false};
+
+Picture artwork(const char* name) { return Picture::fromResource(std::string(":/artwork/") + name); }
+
+void designLabel(platform::Label& label, int left, int top, int width, int height, const std::string& caption,
+                 const Font& font, platform::Colour foreColor) {
+    label.Move(left, top, width, height);
+    label.setCaption(caption);
+    label.setFont(font);
+    label.setForeColor(foreColor);
+    label.setBackStyle(BackStyle::Transparent);
+}
+
+void designReadout(platform::Label& label, int left, int top, int width, int height, const std::string& caption,
+                   platform::Colour foreColor) {
+    designLabel(label, left, top, width, height, caption, kArialBold, foreColor);
+    label.setBackStyle(BackStyle::Opaque);
+    label.setBackColor(kBlack);
+}
+
+void designImage(platform::Image& image, int left, int top, int width, int height, const char* picture,
+                 bool visible) {
+    image.Move(left, top, width, height);
+    image.setPicture(artwork(picture));
+    image.setVisible(visible);
+}
+
+void designBar(platform::Frame& frame, int left, int top, int width, int height) {
+    frame.Move(left, top, width, height);
+    frame.setBackColor(kBlack);
+}
+}  // namespace
+
+Form1::Form1(const MediaPlayerFactory& makeMediaPlayer)
+    : MediaPlayer1(makeMediaPlayer(MediaPlayer1Strip)),
+      StationSlot{&Label4,  &Label6,  &Label7,  &Label8,  &Label9,  &Label10, &Label11,
+                  &Label12, &Label23, &Label5,  &Label15, &Label14, &Label13, &Label16,
+                  &Label17, &Label18, &Label19, &Label20, &Label21} {
+    design();
+    connectHandlers();
+}
+
+Form1::~Form1() = default;
+
+void Form1::design() {
+    setCaption("Skyvane Wavelark Player");
+    setBorderStyle(platform::BorderStyle::FixedSingle);
+    setClientSize(7005, 3240);
+    setStartPosition(3300, 1305);
+    setBackColor(kOrange);
+    setPicture(artwork("skin.jpg"));
+    setIcon(artwork("staff.ico"));
+    KeyPreview = true;
+
+    designBar(Frame3_0, 2760, 360, 60, 1095);
+    designBar(Frame2, 2760, 1395, 3975, 60);
+    designBar(Frame1, 2760, 360, 3975, 735);
+    designBar(Frame3_1, 6720, 360, 60, 1095);
+
+    Picture1.Move(6720, 2880, 690, 585);
+    Picture1.setPicture(artwork("staff.ico"));
+    Picture1.setVisible(false);
+
+    // The station list: two columns of slots 240 twips apart; Label23 stands 10 twips high.
+    struct Slot {
+        platform::Label& label;
+        int left, top;
+        platform::Colour foreColor;
+        const Font& font;
+    };
+    const Slot slots[] = {
+        {Label4, 120, 120, kButtonText, kArialBold},   {Label6, 120, 360, kButtonText, kArialBold},
+        {Label7, 120, 600, kButtonText, kArialBold},   {Label8, 120, 840, kButtonText, kArialBold},
+        {Label9, 120, 1080, kButtonText, kArialBold},  {Label10, 120, 1320, kBlack, kArialBold},
+        {Label11, 120, 1560, kButtonText, kArialBold}, {Label12, 120, 1800, kButtonText, kArialBold},
+        {Label23, 120, 2030, kBlack, kSansBold},       {Label5, 120, 2280, kButtonText, kArialBold},
+        {Label15, 1440, 120, kButtonText, kArialBold}, {Label14, 1440, 360, kButtonText, kArialBold},
+        {Label13, 1440, 600, kButtonText, kArialBold}, {Label16, 1440, 840, kButtonText, kArialBold},
+        {Label17, 1440, 1080, kButtonText, kArialBold}, {Label18, 1440, 1320, kButtonText, kArialBold},
+        {Label19, 1440, 1560, kButtonText, kArialBold}, {Label20, 1440, 1800, kButtonText, kArialBold},
+        {Label21, 1440, 2040, kButtonText, kArialBold},
+    };
+    for (const Slot& slot : slots) designLabel(slot.label, slot.left, slot.top, 1095, 255, "", slot.font, slot.foreColor);
+
+    // Only the player's status bar is drawn; the panel and the bars frame it to 260 x 20 pixels.
+    MediaPlayer1Strip.Move(2760, 1080, 3975, 360);
+
+    designLabel(Label1, 6240, 1560, 495, 255, "About", kSans, kButtonText);
+
+    // The display panel; places are inside Frame1.
+    designImage(mute1control, 1320, 120, 315, 300, "muted_hover.jpg", false);
+    designImage(mutecontrol, 1320, 120, 315, 300, "muted.jpg", false);
+    designImage(nomute1control, 1320, 120, 315, 300, "sound_on_hover.jpg", false);
+    designImage(nomutecontrol, 1320, 120, 315, 300, "sound_on.jpg", true);
+    designImage(up1control, 1680, 120, 300, 255, "up_hover.jpg", false);
+    designImage(down1control, 960, 120, 315, 255, "down_hover.jpg", false);
+    designImage(stopcontrol1, 360, 120, 270, 255, "stop_hover.jpg", false);
+    designImage(play1, 0, 120, 360, 255, "play_hover.jpg", false);
+    designReadout(station, 840, 480, 3975, 255, "None", kGreen);
+    designReadout(Label3, 120, 480, 735, 255, "Station:", kWhite);
+    designReadout(Label2, 2160, 160, 735, 255, "Volume:", kWhite);
+    designReadout(volume, 2950, 165, 975, 255, "31 Highest", kGreen);
+    designImage(Image2, 1680, 120, 300, 255, "up.jpg", true);
+    designImage(Image1, 960, 120, 315, 255, "down.jpg", true);
+    designImage(stopcontrol, 360, 120, 270, 255, "stop.jpg", true);
+    designImage(playcontrol, 0, 120, 360, 255, "play.jpg", true);
+
+    // Stacking, back to front: where two overlap, the later one covers the earlier.
+    for (platform::Control* control : std::initializer_list<platform::Control*>{
+             &Label1, &MediaPlayer1Strip, &Label4, &Label6, &Label7, &Label8, &Label9, &Label10, &Label11,
+             &Label12, &Label23, &Label5, &Label15, &Label14, &Label13, &Label16, &Label17, &Label18,
+             &Label19, &Label20, &Label21, &Frame3_1, &Picture1, &Frame1, &Frame2, &Frame3_0}) {
+        control->ZOrder();
+    }
+    for (platform::Control* control : std::initializer_list<platform::Control*>{
+             &playcontrol, &stopcontrol, &Image1, &Image2, &volume, &Label2, &Label3, &station, &play1,
+             &stopcontrol1, &down1control, &up1control, &nomutecontrol, &nomute1control, &mutecontrol,
+             &mute1control}) {
+        control->ZOrder();
+    }
+
+    // The menu tree: one hidden top-level menu, shown only as the tray popup.
+    menuDatei.Visible = false;
+    for (platform::MenuItem* item : {&menuOpen, &menuMini, &mnBarSep1, &MenuUp, &MenuDown, &mnBarSep2, &menuExit}) {
+        menuDatei.add(*item);
+    }
+}
+
+void Form1::connectHandlers() {
+    Load = [this] { Form_Load(); };
+    Unload = [this](int& cancel) { Form_Unload(cancel); };
+    Resize = [this] { Form_Resize(); };
+    KeyDown = [this](int& keyCode, int shift) { Form_KeyDown(keyCode, shift); };
+    MouseMove = [this](const platform::MouseArgs&) { Form_MouseMove(); };
+    menuExit.Click = [this] { menuExit_Click(); };
+
+    const std::array<void (Form1::*)(), kSlotCount> clicks = {
+        &Form1::Label4_Click,  &Form1::Label6_Click,  &Form1::Label7_Click,  &Form1::Label8_Click,
+        &Form1::Label9_Click,  &Form1::Label10_Click, &Form1::Label11_Click, &Form1::Label12_Click,
+        &Form1::Label23_Click, &Form1::Label5_Click,  &Form1::Label15_Click, &Form1::Label14_Click,
+        &Form1::Label13_Click, &Form1::Label16_Click, &Form1::Label17_Click, &Form1::Label18_Click,
+        &Form1::Label19_Click, &Form1::Label20_Click, &Form1::Label21_Click};
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        platform::Label& label = *StationSlot[slot];
+        label.Click = [this, click = clicks[slot]] { (this->*click)(); };
+        label.MouseMove = [this, &label](const platform::MouseArgs&) { StationSlot_MouseMove(label); };
+    }
+
+    Frame1.MouseMove = [this](const platform::MouseArgs&) { Frame1_MouseMove(); };
+    playcontrol.MouseMove = [this](const platform::MouseArgs&) { playcontrol_MouseMove(); };
+    stopcontrol.MouseMove = [this](const platform::MouseArgs&) { stopcontrol_MouseMove(); };
+    Image1.MouseMove = [this](const platform::MouseArgs&) { Image1_MouseMove(); };
+    Image2.MouseMove = [this](const platform::MouseArgs&) { Image2_MouseMove(); };
+    mutecontrol.MouseMove = [this](const platform::MouseArgs&) { mutecontrol_MouseMove(); };
+    nomutecontrol.MouseMove = [this](const platform::MouseArgs&) { nomutecontrol_MouseMove(); };
+
+    play1.Click = [this] { play1_Click(); };
+    stopcontrol1.Click = [this] { stopcontrol1_Click(); };
+    up1control.Click = [this] { up1control_Click(); };
+    down1control.Click = [this] { down1control_Click(); };
+    MenuUp.Click = [this] { MenuUp_Click(); };
+    MenuDown.Click = [this] { MenuDown_Click(); };
+    mute1control.Click = [this] { mute1control_Click(); };
+    nomute1control.Click = [this] { nomute1control_Click(); };
+
+    Picture1.MouseMove = [this](const platform::MouseArgs& args) { Picture1_MouseMove(args); };
+    menuOpen.Click = [this] { menuOpen_Click(); };
+    menuMini.Click = [this] { menuMini_Click(); };
+
+    Label1.MouseMove = [this](const platform::MouseArgs&) { Label1_MouseMove(); };
+    Label1.Click = [this] { Label1_Click(); };
+}
