@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/control.h"
+#include "player/media/status_display.h"
+
+namespace platform {
+
+// The media player's status strip: what the engine is doing, the now-playing title and the
+// time played, in small green text on black. The window's frames cover its edges, so
+// everything is drawn inside the visible band (kVisible*). It swallows mouse events and
+// never takes the focus.
+class StatusStrip : public Control, public media::StatusDisplay {
+public:
+    explicit StatusStrip(Control& container);
+
+    void show(const media::StatusLine& line) override;
+    const media::StatusLine& line() const { return line_; }
+
+    // The part the window leaves visible, in pixels from the strip's top-left corner.
+    static constexpr int kVisibleLeft = 4;
+    static constexpr int kVisibleTop = 1;
+    static constexpr int kVisibleWidth = 260;
+    static constexpr int kVisibleHeight = 20;
+
+protected:
+    void paint(QPainter& painter) override;
+
+private:
+    media::StatusLine line_;
+};
+
+}  // namespace platform

@@ -1,0 +1,101 @@
+#include "player/media/failure_diagnosis.h"
+
+#include <mpv/client.h>
+
+#include <charconv>
+
+#include "player/media/status_text.h"
+
+namespace media {
+
+namespace {
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+// FFmpeg logs "HTTP error 404 File Not Found"; 0 when the line holds no status.
+int httpStatusIn(std::string_view text) {
+    constexpr std::string_view marker = "HTTP error ";
+    const auto at = text.find(marker);
+    if (at == std::string_view::npos) return 0;
+    const char* first = text.data() + at + marker.size();
+    int status = 0;
+    const auto [end, error] = std::from_chars(first, text.data() + text.size(), status);
+    return error == std::errc() && end != first ? status : 0;
+}
+
+}  // namespace
+
+void FailureDiagnosis::note(Cause cause) {
+    if (cause > cause_) cause_ = cause;
+}
+
+void FailureDiagnosis::noteLog(std::string_view prefix, std::string_view level,
+                               std::string_view text) {
+    if (level != "error" && level != "warn" && level != "fatal") return;
+    if (contains(text, "Connection refused")) {
+        // The audio output's own "Init failed: Connection refused" is a sound server, not the
+        // station; the output's failure line below says so.
+        if (!prefix.starts_with("ao")) note(Cause::ConnectionRefused);
+    } else if (const int status = httpStatusIn(text); status != 0) {
+        if (status == 404 || status == 410) {
+            note(Cause::NotFound);
+        } else if (Cause::ServerError > cause_) {
+            cause_ = Cause::ServerError;
+            httpStatus_ = status;
+        }
+    } else if (contains(text, "Failed to resolve hostname") ||
+               contains(text, "Name or service not known")) {
+        note(Cause::HostNotFound);
+    } else if (contains(text, "timed out") || contains(text, "Timed out")) {
+        note(Cause::TimedOut);
+    } else if (contains(text, "Refusing to load potentially unsafe URL")) {
+        note(Cause::UnsafePlaylistEntry);
+    } else if (contains(text, "Failed to recognize file format")) {
+        note(Cause::UnknownFormat);
+    } else if (contains(text, "Could not open/initialize audio device")) {
+        // Only the final word: single drivers may fail while another one works.
+        note(Cause::NoSoundDevice);
+    }
+}
+
+std::string FailureDiagnosis::verdict(int mpvError) const {
+    Cause cause = cause_;
+    if (mpvError == MPV_ERROR_AO_INIT_FAILED) cause = Cause::NoSoundDevice;
+    switch (cause) {
+        case Cause::NoSoundDevice:
+            return status_text::kNoSoundDevice;
+        case Cause::ConnectionRefused:
+            return status_text::kConnectionRefused;
+        case Cause::NotFound:
+            return status_text::kNotFound;
+        case Cause::ServerError:
+            return status_text::serverError(httpStatus_);
+        case Cause::HostNotFound:
+            return status_text::kHostNotFound;
+        case Cause::TimedOut:
+            return status_text::kTimedOut;
+        case Cause::UnsafePlaylistEntry:
+            return status_text::kUnsafePlaylistEntry;
+        case Cause::UnknownFormat:
+            return status_text::kUnsupportedFormat;
+        case Cause::None:
+            break;
+    }
+    switch (mpvError) {
+        case MPV_ERROR_UNKNOWN_FORMAT:
+        case MPV_ERROR_NOTHING_TO_PLAY:
+        case MPV_ERROR_UNSUPPORTED:
+            return status_text::kUnsupportedFormat;
+        default:
+            return status_text::kFailed;
+    }
+}
+
+void FailureDiagnosis::clear() {
+    cause_ = Cause::None;
+    httpStatus_ = 0;
+}
+
+}  // namespace media

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace media {
+
+// Works out why a stream failed, in words for the status strip. mpv's end-file error code is
+// coarse (a refused connection, a 404 and a timeout are all "loading failed"), so the engine's
+// warning and error log lines of the same attempt are noted here as they arrive.
+class FailureDiagnosis {
+public:
+    void noteLog(std::string_view prefix, std::string_view level, std::string_view text);
+    // The failure in words, given mpv's end-file error code.
+    std::string verdict(int mpvError) const;
+    // Forgets what earlier attempts logged.
+    void clear();
+
+private:
+    // Ordered by how much each says: the most telling cause noted wins.
+    enum class Cause {
+        None,
+        UnknownFormat,
+        UnsafePlaylistEntry,
+        TimedOut,
+        HostNotFound,
+        ServerError,
+        NotFound,
+        ConnectionRefused,
+        NoSoundDevice,
+    };
+    void note(Cause cause);
+
+    Cause cause_ = Cause::None;
+    int httpStatus_ = 0;
+};
+
+}  // namespace media

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace media {
+
+// What the player's status strip shows: the engine's state in words, the station's
+// now-playing title when the stream sends one, and the time played.
+struct StatusLine {
+    std::string state;
+    std::string title;
+    std::string elapsed;
+
+    // The left-hand text: the state, followed by the title when there is one.
+    std::string text() const { return title.empty() ? state : state + ": " + title; }
+
+    bool operator==(const StatusLine&) const = default;
+};
+
+// Where the engine shows its status; the window's status strip implements it. The engine
+// calls show only when the line changed.
+class StatusDisplay {
+public:
+    virtual ~StatusDisplay() = default;
+    virtual void show(const StatusLine& line) = 0;
+};
+
+}  // namespace media
