@@ -14,10 +14,11 @@ const Font kSansBold{"MS Sans Serif", 8.25, true};
 
 // The links lie over the blanks of this sentence: the publisher's domain on its first line and
 // the studio's name on its second, so the window reads as one sentence.
-const std::string kSentence = "This player is presented by" + std::string(36, ' ') + "and" + std::string(21, ' ') + ".";
+const std::string kSentence =
+    "This player is presented by" + std::string(36, ' ') + "and" + std::string(21, ' ') + ".";
 
-void designLabel(platform::Label& label, int left, int top, int width, int height, const std::string& caption,
-                 const Font& font, platform::Colour foreColor) {
+void designLabel(platform::Label& label, int left, int top, int width, int height,
+                 const std::string& caption, const Font& font, platform::Colour foreColor) {
     label.Move(left, top, width, height);
     label.setCaption(caption);
     label.setFont(font);
@@ -41,16 +42,20 @@ void about::design() {
     designLabel(lblURL, 2520, 1920, 1935, 255, addresses::kPublisherDomain, kSansBold, kLinkBlue);
     designLabel(Label4, 600, 1920, 3735, 735, kSentence, kSans, platform::kButtonText);
     designLabel(Label3, 600, 1080, 3735, 855,
-                "You can use this tool for listening to radiostations through an internet connection. When the "
-                "stream won't start, check the website of the station or download the latest version of this "
+                "You can use this tool for listening to radiostations through an internet "
+                "connection. When the "
+                "stream won't start, check the website of the station or download the latest "
+                "version of this "
                 "program.",
                 kSans, platform::kButtonText);
     designLabel(Label2, 4080, 2640, 495, 255, "Close", kSans, platform::kButtonText);
-    designLabel(Label1, 600, 840, 3735, 255, "Wavelark Player version 1.0", kSansBold, platform::kButtonText);
+    designLabel(Label1, 600, 840, 3735, 255, "Wavelark Player version 1.0", kSansBold,
+                platform::kButtonText);
 
-    for (platform::Control* control : {static_cast<platform::Control*>(&Label1), static_cast<platform::Control*>(&Label2),
-                                       static_cast<platform::Control*>(&Label3), static_cast<platform::Control*>(&Label4),
-                                       static_cast<platform::Control*>(&lblURL), static_cast<platform::Control*>(&lblURL2)}) {
+    for (platform::Control* control :
+         {static_cast<platform::Control*>(&Label1), static_cast<platform::Control*>(&Label2),
+          static_cast<platform::Control*>(&Label3), static_cast<platform::Control*>(&Label4),
+          static_cast<platform::Control*>(&lblURL), static_cast<platform::Control*>(&lblURL2)}) {
         control->ZOrder();
     }
 }
@@ -69,5 +74,7 @@ void about::connectHandlers() {
     lblURL2.DragOver = [this](platform::Control& source, float, float, platform::DragState state) {
         lblURL2_DragOver(source, state);
     };
-    lblURL2.DragDrop = [this](platform::Control& source, float, float) { lblURL2_DragDrop(source); };
+    lblURL2.DragDrop = [this](platform::Control& source, float, float) {
+        lblURL2_DragDrop(source);
+    };
 }

@@ -22,7 +22,8 @@ class about;
 // from the tray.
 class Form1 : public platform::Form {
 public:
-    using MediaPlayerFactory = std::function<std::unique_ptr<media::MediaPlayer>(platform::StatusStrip&)>;
+    using MediaPlayerFactory =
+        std::function<std::unique_ptr<media::MediaPlayer>(platform::StatusStrip&)>;
 
     explicit Form1(const MediaPlayerFactory& makeMediaPlayer);
     ~Form1() override;
@@ -38,14 +39,15 @@ public:
     platform::PictureBox Picture1{*this};
     platform::Frame Frame3_1{*this};
     platform::Label Label4{*this}, Label6{*this}, Label7{*this}, Label8{*this}, Label9{*this},
-        Label10{*this}, Label11{*this}, Label12{*this}, Label23{*this}, Label5{*this}, Label15{*this},
-        Label14{*this}, Label13{*this}, Label16{*this}, Label17{*this}, Label18{*this}, Label19{*this},
-        Label20{*this}, Label21{*this};
+        Label10{*this}, Label11{*this}, Label12{*this}, Label23{*this}, Label5{*this},
+        Label15{*this}, Label14{*this}, Label13{*this}, Label16{*this}, Label17{*this},
+        Label18{*this}, Label19{*this}, Label20{*this}, Label21{*this};
     platform::StatusStrip MediaPlayer1Strip{*this};
     platform::Label Label1{*this};
 
     // The display panel, held by Frame1.
-    platform::Image mute1control{Frame1}, mutecontrol{Frame1}, nomute1control{Frame1}, nomutecontrol{Frame1};
+    platform::Image mute1control{Frame1}, mutecontrol{Frame1}, nomute1control{Frame1},
+        nomutecontrol{Frame1};
     platform::Image up1control{Frame1}, down1control{Frame1}, stopcontrol1{Frame1}, play1{Frame1};
     platform::Label station{Frame1}, Label3{Frame1}, Label2{Frame1}, volume{Frame1};
     platform::Image Image2{Frame1}, Image1{Frame1}, stopcontrol{Frame1}, playcontrol{Frame1};
@@ -75,10 +77,10 @@ private:
     void menuExit_Click();
 
     // Station list.
-    void Label4_Click(), Label6_Click(), Label7_Click(), Label8_Click(), Label9_Click(), Label10_Click(),
-        Label11_Click(), Label12_Click(), Label23_Click(), Label5_Click(), Label15_Click(), Label14_Click(),
-        Label13_Click(), Label16_Click(), Label17_Click(), Label18_Click(), Label19_Click(), Label20_Click(),
-        Label21_Click();
+    void Label4_Click(), Label6_Click(), Label7_Click(), Label8_Click(), Label9_Click(),
+        Label10_Click(), Label11_Click(), Label12_Click(), Label23_Click(), Label5_Click(),
+        Label15_Click(), Label14_Click(), Label13_Click(), Label16_Click(), Label17_Click(),
+        Label18_Click(), Label19_Click(), Label20_Click(), Label21_Click();
     void StationSlot_MouseMove(platform::Label& slot);
 
     // Rollover.

@@ -19,10 +19,12 @@ const Font kArialBold{"Arial", 8.25, true};
 const Font kSansBold{"MS Sans Serif", 8.25, true};
 const Font kSans{"MS Sans Serif", 8.25, false};
 
-Picture artwork(const char* name) { return Picture::fromResource(std::string(":/artwork/") + name); }
+Picture artwork(const char* name) {
+    return Picture::fromResource(std::string(":/artwork/") + name);
+}
 
-void designLabel(platform::Label& label, int left, int top, int width, int height, const std::string& caption,
-                 const Font& font, platform::Colour foreColor) {
+void designLabel(platform::Label& label, int left, int top, int width, int height,
+                 const std::string& caption, const Font& font, platform::Colour foreColor) {
     label.Move(left, top, width, height);
     label.setCaption(caption);
     label.setFont(font);
@@ -30,15 +32,15 @@ void designLabel(platform::Label& label, int left, int top, int width, int heigh
     label.setBackStyle(BackStyle::Transparent);
 }
 
-void designReadout(platform::Label& label, int left, int top, int width, int height, const std::string& caption,
-                   platform::Colour foreColor) {
+void designReadout(platform::Label& label, int left, int top, int width, int height,
+                   const std::string& caption, platform::Colour foreColor) {
     designLabel(label, left, top, width, height, caption, kArialBold, foreColor);
     label.setBackStyle(BackStyle::Opaque);
     label.setBackColor(kBlack);
 }
 
-void designImage(platform::Image& image, int left, int top, int width, int height, const char* picture,
-                 bool visible) {
+void designImage(platform::Image& image, int left, int top, int width, int height,
+                 const char* picture, bool visible) {
     image.Move(left, top, width, height);
     image.setPicture(artwork(picture));
     image.setVisible(visible);
@@ -88,18 +90,28 @@ void Form1::design() {
         const Font& font;
     };
     const Slot slots[] = {
-        {Label4, 120, 120, kButtonText, kArialBold},   {Label6, 120, 360, kButtonText, kArialBold},
-        {Label7, 120, 600, kButtonText, kArialBold},   {Label8, 120, 840, kButtonText, kArialBold},
-        {Label9, 120, 1080, kButtonText, kArialBold},  {Label10, 120, 1320, kBlack, kArialBold},
-        {Label11, 120, 1560, kButtonText, kArialBold}, {Label12, 120, 1800, kButtonText, kArialBold},
-        {Label23, 120, 2030, kBlack, kSansBold},       {Label5, 120, 2280, kButtonText, kArialBold},
-        {Label15, 1440, 120, kButtonText, kArialBold}, {Label14, 1440, 360, kButtonText, kArialBold},
-        {Label13, 1440, 600, kButtonText, kArialBold}, {Label16, 1440, 840, kButtonText, kArialBold},
-        {Label17, 1440, 1080, kButtonText, kArialBold}, {Label18, 1440, 1320, kButtonText, kArialBold},
-        {Label19, 1440, 1560, kButtonText, kArialBold}, {Label20, 1440, 1800, kButtonText, kArialBold},
+        {Label4, 120, 120, kButtonText, kArialBold},
+        {Label6, 120, 360, kButtonText, kArialBold},
+        {Label7, 120, 600, kButtonText, kArialBold},
+        {Label8, 120, 840, kButtonText, kArialBold},
+        {Label9, 120, 1080, kButtonText, kArialBold},
+        {Label10, 120, 1320, kBlack, kArialBold},
+        {Label11, 120, 1560, kButtonText, kArialBold},
+        {Label12, 120, 1800, kButtonText, kArialBold},
+        {Label23, 120, 2030, kBlack, kSansBold},
+        {Label5, 120, 2280, kButtonText, kArialBold},
+        {Label15, 1440, 120, kButtonText, kArialBold},
+        {Label14, 1440, 360, kButtonText, kArialBold},
+        {Label13, 1440, 600, kButtonText, kArialBold},
+        {Label16, 1440, 840, kButtonText, kArialBold},
+        {Label17, 1440, 1080, kButtonText, kArialBold},
+        {Label18, 1440, 1320, kButtonText, kArialBold},
+        {Label19, 1440, 1560, kButtonText, kArialBold},
+        {Label20, 1440, 1800, kButtonText, kArialBold},
         {Label21, 1440, 2040, kButtonText, kArialBold},
     };
-    for (const Slot& slot : slots) designLabel(slot.label, slot.left, slot.top, 1095, 255, "", slot.font, slot.foreColor);
+    for (const Slot& slot : slots)
+        designLabel(slot.label, slot.left, slot.top, 1095, 255, "", slot.font, slot.foreColor);
 
     // Only the player's status bar is drawn; the panel and the bars frame it to 260 x 20 pixels.
     MediaPlayer1Strip.Move(2760, 1080, 3975, 360);
@@ -126,21 +138,23 @@ void Form1::design() {
 
     // Stacking, back to front: where two overlap, the later one covers the earlier.
     for (platform::Control* control : std::initializer_list<platform::Control*>{
-             &Label1, &MediaPlayer1Strip, &Label4, &Label6, &Label7, &Label8, &Label9, &Label10, &Label11,
-             &Label12, &Label23, &Label5, &Label15, &Label14, &Label13, &Label16, &Label17, &Label18,
-             &Label19, &Label20, &Label21, &Frame3_1, &Picture1, &Frame1, &Frame2, &Frame3_0}) {
+             &Label1,   &MediaPlayer1Strip, &Label4,  &Label6,  &Label7,  &Label8,  &Label9,
+             &Label10,  &Label11,           &Label12, &Label23, &Label5,  &Label15, &Label14,
+             &Label13,  &Label16,           &Label17, &Label18, &Label19, &Label20, &Label21,
+             &Frame3_1, &Picture1,          &Frame1,  &Frame2,  &Frame3_0}) {
         control->ZOrder();
     }
     for (platform::Control* control : std::initializer_list<platform::Control*>{
-             &playcontrol, &stopcontrol, &Image1, &Image2, &volume, &Label2, &Label3, &station, &play1,
-             &stopcontrol1, &down1control, &up1control, &nomutecontrol, &nomute1control, &mutecontrol,
-             &mute1control}) {
+             &playcontrol, &stopcontrol, &Image1, &Image2, &volume, &Label2, &Label3, &station,
+             &play1, &stopcontrol1, &down1control, &up1control, &nomutecontrol, &nomute1control,
+             &mutecontrol, &mute1control}) {
         control->ZOrder();
     }
 
     // The menu tree: one hidden top-level menu, shown only as the tray popup.
     menuDatei.Visible = false;
-    for (platform::MenuItem* item : {&menuOpen, &menuMini, &mnBarSep1, &MenuUp, &MenuDown, &mnBarSep2, &menuExit}) {
+    for (platform::MenuItem* item :
+         {&menuOpen, &menuMini, &mnBarSep1, &MenuUp, &MenuDown, &mnBarSep2, &menuExit}) {
         menuDatei.add(*item);
     }
 }
@@ -162,7 +176,9 @@ void Form1::connectHandlers() {
     for (int slot = 0; slot < kSlotCount; ++slot) {
         platform::Label& label = *StationSlot[slot];
         label.Click = [this, click = clicks[slot]] { (this->*click)(); };
-        label.MouseMove = [this, &label](const platform::MouseArgs&) { StationSlot_MouseMove(label); };
+        label.MouseMove = [this, &label](const platform::MouseArgs&) {
+            StationSlot_MouseMove(label);
+        };
     }
 
     Frame1.MouseMove = [this](const platform::MouseArgs&) { Frame1_MouseMove(); };

@@ -33,9 +33,9 @@ void Form1::Label16_Click() {
 
 void Form1::StationSlot_MouseMove(platform::Label& slot) {
     slot.setForeColor(kHighlight);
-    for (platform::Label* other : {&Label4, &Label5, &Label6, &Label7, &Label8, &Label9, &Label10, &Label11, &Label12,
-                                   &Label13, &Label14, &Label15, &Label16, &Label17, &Label18, &Label19, &Label20,
-                                   &Label21, &Label23}) {
+    for (platform::Label* other : {&Label4, &Label5, &Label6, &Label7, &Label8, &Label9, &Label10,
+                                   &Label11, &Label12, &Label13, &Label14, &Label15, &Label16,
+                                   &Label17, &Label18, &Label19, &Label20, &Label21, &Label23}) {
         if (other != &slot) other->setForeColor(platform::kButtonText);
     }
 }

@@ -12,7 +12,8 @@ namespace {
 // Rounded to the nearest whole number, halves to the even neighbour.
 int mouseMessageOf(float x) {
     const float message = std::nearbyint(x / platform::Screen::TwipsPerPixelX());
-    if (!std::isfinite(message) || std::fabs(message) > float(std::numeric_limits<int>::max() / 2)) return 0;
+    if (!std::isfinite(message) || std::fabs(message) > float(std::numeric_limits<int>::max() / 2))
+        return 0;
     return static_cast<int>(message);
 }
 }  // namespace
@@ -34,7 +35,8 @@ void Form1::menuOpen_Click() {
 
 void Form1::menuMini_Click() { Hide(); }
 
-// Without an icon on show the window stays minimised on the taskbar: hidden, it could not come back.
+// Without an icon on show the window stays minimised on the taskbar: hidden, it could not come
+// back.
 void Form1::Form_Resize() {
     if (WindowState() == 1 && platform::NotifyIconOnShow(SysTrayIcon::TrayIconRecord)) Hide();
 }

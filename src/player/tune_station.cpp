@@ -16,7 +16,8 @@ constexpr const char* kStationFile = "wavelark.ini";
 int wholeNumber(const std::string& text) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) throw platform::errors::typeMismatch();
+    if (error != std::errc() || end != text.data() + text.size())
+        throw platform::errors::typeMismatch();
     return value;
 }
 

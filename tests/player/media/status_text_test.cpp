@@ -1,0 +1,28 @@
+#include <gtest/gtest.h>
+
+#include "player/media/status_display.h"
+#include "player/media/status_text.h"
+
+using namespace std::chrono_literals;
+namespace text = media::status_text;
+
+TEST(StatusText, ElapsedIsMinutesAndSecondsThenHours) {
+    EXPECT_EQ(text::elapsed(0s), "0:00");
+    EXPECT_EQ(text::elapsed(59s), "0:59");
+    EXPECT_EQ(text::elapsed(60s), "1:00");
+    EXPECT_EQ(text::elapsed(59min + 59s), "59:59");
+    EXPECT_EQ(text::elapsed(1h), "1:00:00");
+    EXPECT_EQ(text::elapsed(10h + 5min + 9s), "10:05:09");
+    EXPECT_EQ(text::elapsed(-5s), "0:00");
+}
+
+TEST(StatusText, BufferingPercentStaysInRange) {
+    EXPECT_EQ(text::buffering(40), "Buffering 40%");
+    EXPECT_EQ(text::buffering(-3), "Buffering 0%");
+    EXPECT_EQ(text::buffering(250), "Buffering 100%");
+}
+
+TEST(StatusText, TitleFollowsTheState) {
+    EXPECT_EQ((media::StatusLine{"Playing", "", "0:05"}).text(), "Playing");
+    EXPECT_EQ((media::StatusLine{"Playing", "Artist - Song", "0:05"}).text(), "Playing: Artist - Song");
+}
