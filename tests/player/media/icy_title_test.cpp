@@ -6,7 +6,7 @@ using media::decodeIcyTitle;
 using media::isValidUtf8;
 
 TEST(IcyTitle, KeepsUtf8AsSent) {
-    EXPECT_EQ(decodeIcyTitle("Caf\xC3\xA9 \xE2\x80\x93 \xC3\x9Cber"), "Caf\xC3\xA9 \xE2\x80\x93 \xC3\x9C" "ber");
+    EXPECT_EQ(decodeIcyTitle("Caf\xC3\xA9 \xE2\x80\x93 \xC3\x9C" "ber"), "Caf\xC3\xA9 \xE2\x80\x93 \xC3\x9C" "ber");
     EXPECT_EQ(decodeIcyTitle("Emoji \xF0\x9F\x8E\xB5"), "Emoji \xF0\x9F\x8E\xB5");
     EXPECT_EQ(decodeIcyTitle("Plain ASCII - Title"), "Plain ASCII - Title");
 }

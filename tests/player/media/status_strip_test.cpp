@@ -68,7 +68,9 @@ TEST_F(StatusStripTest, DrawsGreenOnBlackInsideTheVisibleBand) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb pixel = image.pixel(x, y);
             const bool inside = x >= 4 && x < 264 && y >= 1 && y < 21;
-            if (!inside) EXPECT_EQ(qGray(pixel), 0) << x << "," << y;
+            if (!inside) {
+                EXPECT_EQ(qGray(pixel), 0) << x << "," << y;
+            }
             if (isText(pixel)) ++textPixels;
             EXPECT_LT(qRed(pixel), 0x40) << x << "," << y;
         }
