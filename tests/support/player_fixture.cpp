@@ -55,6 +55,10 @@ Form1& PlayerFixture::loadForm() {
     makeForm();
     platform::Load(*form);
     QApplication::processEvents();
+    // The pointer starts outside the window: Qt remembers the last pointer position across
+    // windows, and a move to where the pointer already is would be no move at all.
+    QTest::mouseMove(form->widget()->windowHandle(), QPoint(-50, -50));
+    QApplication::processEvents();
     return *form;
 }
 

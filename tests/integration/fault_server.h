@@ -1,0 +1,48 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A loopback HTTP server that misbehaves on purpose, chosen by the request path:
+//   /silent         accepts and never answers
+//   /headers-only   answers 200 with audio headers, then sends nothing
+//   /garbage        answers 200, then random bytes for as long as the client reads
+//   /short-garbage  answers 200, sends 64 KiB of random bytes and closes
+//   /missing        answers 404
+// and any path given to serve() answers 200 with that body (playlists).
+class FaultServer {
+public:
+    FaultServer();
+    ~FaultServer();
+    FaultServer(const FaultServer&) = delete;
+    FaultServer& operator=(const FaultServer&) = delete;
+
+    void serve(const std::string& path, const std::string& contentType, const std::string& body);
+    std::string url(const std::string& path) const;
+    int port() const { return port_; }
+
+private:
+    void acceptLoop();
+    void answer(int client);
+    bool sendAll(int client, const std::string& bytes);
+    // Waits while the server runs and the client keeps the connection; false once either ends.
+    bool holdOpen(int client, int milliseconds);
+
+    struct Document {
+        std::string contentType;
+        std::string body;
+    };
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> running_{true};
+    std::mutex mutex_;
+    std::map<std::string, Document> documents_;
+    std::vector<std::thread> clients_;
+    std::vector<int> sockets_;
+    std::thread acceptor_;
+};
