@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "platform/control.h"
 #include "platform/event_dispatch.h"
@@ -24,6 +25,11 @@ std::map<Key, Entry>& icons() {
     static std::map<Key, Entry> table;
     return table;
 }
+
+// Set by tests; otherwise the desktop says whether it has a notification area.
+std::optional<bool> assumedArea;
+
+bool notificationArea() { return assumedArea.value_or(QSystemTrayIcon::isSystemTrayAvailable()); }
 
 std::string tipOf(const NOTIFYICONDATA& data) {
     return std::string(data.szTip, strnlen(data.szTip, sizeof data.szTip));
@@ -73,7 +79,7 @@ bool Shell_NotifyIcon(int message, const NOTIFYICONDATA& data) {
                                  if (current != icons().end()) deliver(current->second.record, mouseMessageOf(reason));
                              });
             entry.icon->show();
-            return QSystemTrayIcon::isSystemTrayAvailable();
+            return notificationArea();
         }
         case NIM_MODIFY:
             if (found == icons().end()) return false;
@@ -90,7 +96,7 @@ bool Shell_NotifyIcon(int message, const NOTIFYICONDATA& data) {
 
 bool NotifyIconOnShow(const NOTIFYICONDATA& data) {
     auto found = icons().find({data.hWnd, data.uID});
-    return found != icons().end() && found->second.icon->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+    return found != icons().end() && found->second.icon->isVisible() && notificationArea();
 }
 
 std::vector<NotifyIconState> notifyIcons() {
@@ -100,6 +106,8 @@ std::vector<NotifyIconState> notifyIcons() {
     }
     return states;
 }
+
+void assumeNotificationArea(bool present) { assumedArea = present; }
 
 void simulateTrayClick(std::uint32_t hWnd, int uID, TrayClick click) {
     auto found = icons().find({hWnd, uID});

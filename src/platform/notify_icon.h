@@ -50,6 +50,9 @@ struct NotifyIconState {
 };
 std::vector<NotifyIconState> notifyIcons();
 
+// Tests on a display without a notification area pretend to have one (or not).
+void assumeNotificationArea(bool present);
+
 // Delivers a click on an icon through the same path as the desktop's notification area.
 enum class TrayClick { LeftPress, DoubleClick, RightClick, MiddleClick };
 void simulateTrayClick(std::uint32_t hWnd, int uID, TrayClick click);
