@@ -17,6 +17,9 @@ QFont toQFont(const Font& font) {
     qfont.setPixelSize(static_cast<int>(std::lround(font.size * 96.0 / 72.0)));
     qfont.setBold(font.bold);
     qfont.setUnderline(font.underline);
+    // MS Sans Serif is narrower than the faces that stand in for it; without this, sentences
+    // laid out around other labels run into them.
+    if (font.name == "MS Sans Serif") qfont.setStretch(97);
     return qfont;
 }
 
