@@ -31,7 +31,9 @@ protected:
         QTest::mouseMove(box->windowHandle(), QPoint(-50, -50));
         return *form->aboutWindow;
     }
-    static bool resting(const platform::Label& link) { return link.ForeColor() == kBlue && !link.FontUnderline(); }
+    static bool resting(const platform::Label& link) {
+        return link.ForeColor() == kBlue && !link.FontUnderline();
+    }
     QWidget* main = nullptr;
     QWidget* box = nullptr;
 };
@@ -89,7 +91,8 @@ TEST_F(AboutTest, ClickOpensExactlyItsAddress) {
 
     input::moveTo(box, kStudioLink);
     input::click(box, kStudioLink);
-    EXPECT_EQ(openedUrls, (std::vector<std::string>{"http://www.skyvane.example", "http://www.brightfold.example"}));
+    EXPECT_EQ(openedUrls, (std::vector<std::string>{"http://www.skyvane.example",
+                                                    "http://www.brightfold.example"}));
     EXPECT_TRUE(resting(window.lblURL2));
 }
 
