@@ -89,7 +89,9 @@ for _ in $(seq 120); do
     sleep 0.25
 done
 if [[ $window != yes ]]; then
-    echo "FAIL: no window \"$title\" appeared; the player's output:"
+    echo "FAIL: no window \"$title\" appeared; the windows there:"
+    xwininfo -display "$display" -root -children 2>&1 | grep '^ *0x' || true
+    echo "The player's output:"
     cat "$scratch/program.log"
     exit 1
 fi
