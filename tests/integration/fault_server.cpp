@@ -23,7 +23,8 @@ FaultServer::FaultServer() {
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof addr;
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), length) != 0 || listen(listener_, 16) != 0) {
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), length) != 0 ||
+        listen(listener_, 16) != 0) {
         throw std::runtime_error("fault server cannot listen");
     }
     getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length);
@@ -141,8 +142,9 @@ void FaultServer::answer(int client) {
                                 "\r\nContent-Length: " + std::to_string(document.body.size()) +
                                 "\r\n\r\n" + document.body);
         } else {
-            sendAll(client, "HTTP/1.0 404 File Not Found\r\nContent-Type: text/html\r\n\r\n"
-                            "<html><body>Not found</body></html>");
+            sendAll(client,
+                    "HTTP/1.0 404 File Not Found\r\nContent-Type: text/html\r\n\r\n"
+                    "<html><body>Not found</body></html>");
         }
     }
 }

@@ -54,11 +54,10 @@ void IcecastServer::writeConfig() {
             "<security><chroot>0</chroot><changeowner><user>icecast2</user>"
             "<group>icecast</group></changeowner></security>";
     }
-    std::filesystem::permissions(folder_, std::filesystem::perms::owner_all |
-                                              std::filesystem::perms::group_read |
-                                              std::filesystem::perms::group_exec |
-                                              std::filesystem::perms::others_read |
-                                              std::filesystem::perms::others_exec);
+    std::filesystem::permissions(
+        folder_, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                     std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                     std::filesystem::perms::others_exec);
     std::ofstream config(folder_ / "icecast.xml");
     config << "<icecast><location>loopback</location><admin>tests@localhost</admin>"
            << "<limits><clients>50</clients><sources>4</sources><burst-size>65536</burst-size>"
@@ -81,16 +80,17 @@ void IcecastServer::start() {
     server_.start({"icecast2", "-c", (folder_ / "icecast.xml").string()}, logs);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (loopback::httpStatus(port_, "/status-json.xsl") != 200) {
-        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("icecast did not start");
+        if (std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error("icecast did not start");
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    const std::string target = "icecast://source:" + std::string(kSourcePassword) +
-                               "@127.0.0.1:" + std::to_string(port_);
-    mp3Source_.start({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f",
-                      "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-c:a",
-                      "libmp3lame", "-b:a", "128k", "-content_type", "audio/mpeg", "-f", "mp3",
-                      target + "/tone.mp3"},
-                     logs);
+    const std::string target =
+        "icecast://source:" + std::string(kSourcePassword) + "@127.0.0.1:" + std::to_string(port_);
+    mp3Source_.start(
+        {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f", "lavfi", "-i",
+         "sine=frequency=440:sample_rate=44100", "-c:a", "libmp3lame", "-b:a", "128k",
+         "-content_type", "audio/mpeg", "-f", "mp3", target + "/tone.mp3"},
+        logs);
     oggSource_.start({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f",
                       "lavfi", "-i", "sine=frequency=1000:sample_rate=44100", "-c:a", "libvorbis",
                       "-metadata", std::string("title=") + kOggTitle, "-content_type",
@@ -98,7 +98,8 @@ void IcecastServer::start() {
                      logs);
     while (loopback::httpStatus(port_, "/tone.mp3") != 200 ||
            loopback::httpStatus(port_, "/tone.ogg") != 200) {
-        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("sources did not start");
+        if (std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error("sources did not start");
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }

@@ -22,13 +22,15 @@ TEST(FailureDiagnosis, NamesTheCauseFromTheLogLines) {
          "Not found (404)"},
         {"ffmpeg", "warn", "http: HTTP error 503 Service Unavailable\n", MPV_ERROR_LOADING_FAILED,
          "Server error (503)"},
-        {"ffmpeg", "error", "tcp: Failed to resolve hostname nowhere.invalid: Name or service not known\n",
+        {"ffmpeg", "error",
+         "tcp: Failed to resolve hostname nowhere.invalid: Name or service not known\n",
          MPV_ERROR_LOADING_FAILED, "Host not found"},
         {"cplayer", "error", "Failed to recognize file format.\n", MPV_ERROR_UNKNOWN_FORMAT,
          "Unsupported format"},
         {"stream", "error", "Refusing to load potentially unsafe URL from a playlist.\n",
          MPV_ERROR_LOADING_FAILED, "Refused playlist entry"},
-        {"stream", "error", "Failed to open http://127.0.0.1:9/.\n", MPV_ERROR_LOADING_FAILED, "Failed"},
+        {"stream", "error", "Failed to open http://127.0.0.1:9/.\n", MPV_ERROR_LOADING_FAILED,
+         "Failed"},
     };
     for (const Case& c : cases) {
         FailureDiagnosis diagnosis;
@@ -57,11 +59,13 @@ TEST(FailureDiagnosis, ErrorCodeAloneStillSaysSomething) {
 TEST(FailureDiagnosis, IgnoresHarmlessLinesAndForgetsOnClear) {
     FailureDiagnosis diagnosis;
     // Icecast's own .m3u logs this at error level although the playlist works.
-    diagnosis.noteLog("ffmpeg", "error", "http: Stream ends prematurely at 33, should be 18446744073709551615\n");
+    diagnosis.noteLog("ffmpeg", "error",
+                      "http: Stream ends prematurely at 33, should be 18446744073709551615\n");
     diagnosis.noteLog("ffmpeg", "info", "HTTP error 404 File Not Found\n");
     EXPECT_EQ(diagnosis.verdict(MPV_ERROR_LOADING_FAILED), "Failed");
 
-    diagnosis.noteLog("ffmpeg", "error", "tcp: Connection to tcp://127.0.0.1:1 failed: Connection refused\n");
+    diagnosis.noteLog("ffmpeg", "error",
+                      "tcp: Connection to tcp://127.0.0.1:1 failed: Connection refused\n");
     diagnosis.clear();
     EXPECT_EQ(diagnosis.verdict(MPV_ERROR_LOADING_FAILED), "Failed");
 }

@@ -6,18 +6,27 @@ using media::decodeIcyTitle;
 using media::isValidUtf8;
 
 TEST(IcyTitle, KeepsUtf8AsSent) {
-    EXPECT_EQ(decodeIcyTitle("Caf\xC3\xA9 \xE2\x80\x93 \xC3\x9C" "ber"), "Caf\xC3\xA9 \xE2\x80\x93 \xC3\x9C" "ber");
+    EXPECT_EQ(decodeIcyTitle("Caf\xC3\xA9 \xE2\x80\x93 \xC3\x9C"
+                             "ber"),
+              "Caf\xC3\xA9 \xE2\x80\x93 \xC3\x9C"
+              "ber");
     EXPECT_EQ(decodeIcyTitle("Emoji \xF0\x9F\x8E\xB5"), "Emoji \xF0\x9F\x8E\xB5");
     EXPECT_EQ(decodeIcyTitle("Plain ASCII - Title"), "Plain ASCII - Title");
 }
 
 TEST(IcyTitle, ReadsOtherBytesAsWindows1252) {
     // Latin-1 letters, and the 0x80..0x9F punctuation only Windows-1252 defines.
-    EXPECT_EQ(decodeIcyTitle("Caf\xE9 \xDC" "ber"), "Caf\xC3\xA9 \xC3\x9C" "ber");
+    EXPECT_EQ(decodeIcyTitle("Caf\xE9 \xDC"
+                             "ber"),
+              "Caf\xC3\xA9 \xC3\x9C"
+              "ber");
     EXPECT_EQ(decodeIcyTitle("\x93Quoted\x94 \x80 5\x85"),
               "\xE2\x80\x9CQuoted\xE2\x80\x9D \xE2\x82\xAC 5\xE2\x80\xA6");
     // Unassigned in Windows-1252: shown as the replacement character, never as raw bytes.
-    EXPECT_EQ(decodeIcyTitle("a\x81" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(decodeIcyTitle("a\x81"
+                             "b"),
+              "a\xEF\xBF\xBD"
+              "b");
 }
 
 TEST(IcyTitle, OneInvalidSequenceMakesTheWholeTitleWindows1252) {
@@ -26,7 +35,8 @@ TEST(IcyTitle, OneInvalidSequenceMakesTheWholeTitleWindows1252) {
 }
 
 TEST(IcyTitle, MalformedUtf8IsNotPassedThrough) {
-    for (const char* bytes : {"\xC0\xAF", "\xED\xA0\x80", "\xE2\x82", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80"}) {
+    for (const char* bytes :
+         {"\xC0\xAF", "\xED\xA0\x80", "\xE2\x82", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80"}) {
         EXPECT_FALSE(isValidUtf8(bytes)) << bytes;
         EXPECT_TRUE(isValidUtf8(decodeIcyTitle(bytes))) << bytes;
     }

@@ -23,7 +23,9 @@ protected:
     }
 };
 
-bool isText(QRgb pixel) { return qGreen(pixel) > 0x40 && qRed(pixel) < 0x40 && qBlue(pixel) < 0x40; }
+bool isText(QRgb pixel) {
+    return qGreen(pixel) > 0x40 && qRed(pixel) < 0x40 && qBlue(pixel) < 0x40;
+}
 
 class StatusStripTest : public ::testing::Test {
 protected:

@@ -24,5 +24,6 @@ TEST(StatusText, BufferingPercentStaysInRange) {
 
 TEST(StatusText, TitleFollowsTheState) {
     EXPECT_EQ((media::StatusLine{"Playing", "", "0:05"}).text(), "Playing");
-    EXPECT_EQ((media::StatusLine{"Playing", "Artist - Song", "0:05"}).text(), "Playing: Artist - Song");
+    EXPECT_EQ((media::StatusLine{"Playing", "Artist - Song", "0:05"}).text(),
+              "Playing: Artist - Song");
 }

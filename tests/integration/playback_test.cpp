@@ -1,0 +1,256 @@
+// The engine against a real Icecast 2 on loopback, its audio written to a file and measured.
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <numbers>
+
+#include "engine_fixture.h"
+#include "fault_server.h"
+#include "icecast_server.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kTuneLimit = 20s;
+
+class Playback : public EngineTest {
+protected:
+    static void SetUpTestSuite() {
+        try {
+            icecast = std::make_unique<IcecastServer>();
+            icecast->start();
+            icecast->setTitle("/tone.mp3", "Bench tone 440 Hz");
+        } catch (const std::exception& error) {
+            startError = error.what();
+        }
+        playlists = std::make_unique<FaultServer>();
+    }
+    static void TearDownTestSuite() {
+        playlists.reset();
+        icecast.reset();
+    }
+    void SetUp() override {
+        EngineTest::SetUp();
+        ASSERT_TRUE(startError.empty()) << startError << "\n" << (icecast ? icecast->log() : "");
+    }
+
+    double level(double frequency) {
+        const auto audio = nextAudio(500ms, 1s);
+        EXPECT_FALSE(audio.empty()) << "no audio came";
+        return toneLevelDb(audio, frequency);
+    }
+
+    static inline std::unique_ptr<IcecastServer> icecast;
+    static inline std::unique_ptr<FaultServer> playlists;
+    static inline std::string startError;
+};
+
+TEST_F(Playback, TunesTheToneAndShowsWhatItIsDoing) {
+    auto& player = makePlayer();
+    const auto opened = std::chrono::steady_clock::now();
+    player.open(icecast->url("/tone.mp3"));
+    EXPECT_EQ(player.fileName(), icecast->url("/tone.mp3"));
+
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
+    const auto playing = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor([&] { return pcm->samples() > 0; }, 5s));
+    const auto audible = std::chrono::steady_clock::now();
+    std::cout << "[ measured ] open to Playing "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(playing - opened).count()
+              << " ms, to first audio in the file "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(audible - opened).count()
+              << " ms\n";
+
+    const int connecting = display.find("Connecting");
+    const int buffering = display.find("Buffering", connecting);
+    const int playingAt = display.find("Playing", buffering);
+    EXPECT_GE(connecting, 0) << display.history();
+    EXPECT_GT(buffering, connecting) << display.history();
+    EXPECT_GT(playingAt, buffering) << display.history();
+
+    const auto audio = nextAudio(0ms, 1s);
+    ASSERT_FALSE(audio.empty());
+    std::cout << "[ measured ] 440 Hz at " << toneLevelDb(audio, 440) << " dBFS\n";
+    EXPECT_GT(toneLevelDb(audio, 440), -30.0);
+    EXPECT_GT(toneLevelDb(audio, 440), toneLevelDb(audio, 1000) + 40.0);
+
+    // The station's title, and a clock that moves while playing.
+    EXPECT_TRUE(waitFor([&] { return display.current().title == "Bench tone 440 Hz"; }, 15s))
+        << display.history();
+    EXPECT_EQ(display.current().text(), "Playing: Bench tone 440 Hz");
+    const std::string shown = display.current().elapsed;
+    EXPECT_FALSE(shown.empty());
+    EXPECT_TRUE(waitFor([&] { return display.current().elapsed != shown; }, 3s));
+    EXPECT_EQ(display.current().elapsed.size(), 4u) << display.current().elapsed;
+}
+
+TEST_F(Playback, TitlesShowRightWhetherSentAsUtf8OrLatin1) {
+    auto& player = makePlayer(outputTo("null"));
+    player.open(icecast->url("/tone.mp3"));
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
+
+    ASSERT_TRUE(icecast->setTitle("/tone.mp3",
+                                  "Caf\xC3\xA9 \xC3\xBC"
+                                  "ber UTF-8"));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return display.current().title ==
+                   "Caf\xC3\xA9 \xC3\xBC"
+                   "ber UTF-8";
+        },
+        20s))
+        << display.history();
+    // Icecast passes the bytes through: this station sends Latin-1.
+    ASSERT_TRUE(icecast->setTitle("/tone.mp3",
+                                  "Caf\xE9 \xFC"
+                                  "ber Latin-1"));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return display.current().title ==
+                   "Caf\xC3\xA9 \xC3\xBC"
+                   "ber Latin-1";
+        },
+        20s))
+        << display.history();
+    icecast->setTitle("/tone.mp3", "Bench tone 440 Hz");
+}
+
+TEST_F(Playback, VolumeStepsAndMuteChangeTheLevel) {
+    auto& player = makePlayer();
+    // Set before the engine exists: applied when it starts.
+    player.setVolume(-2000);
+    player.setMute(true);
+    player.open(icecast->url("/tone.mp3"));
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
+    const auto muted = nextAudio(0ms, 1s);
+    ASSERT_FALSE(muted.empty());
+    EXPECT_LT(rmsLevelDb(muted), -100.0);
+
+    player.setMute(false);
+    EXPECT_EQ(player.volume(), -2000);
+    const double at20 = level(440);
+    player.setVolume(0);
+    const double at0 = level(440);
+    player.setVolume(-200);
+    const double at2 = level(440);
+    player.setVolume(-6200);
+    const double at62 = level(440);
+    std::cout << "[ measured ] 440 Hz at volume 0: " << at0 << " dBFS, -200: " << at2
+              << ", -2000: " << at20 << ", -6200: " << at62 << "\n";
+    EXPECT_NEAR(at0 - at2, 2.0, 0.5);
+    EXPECT_NEAR(at0 - at20, 20.0, 1.0);
+    EXPECT_NEAR(at0 - at62, 62.0, 3.0);
+
+    player.setMute(true);
+    EXPECT_LT(rmsLevelDb(nextAudio(500ms, 1s)), -100.0);
+    EXPECT_EQ(player.volume(), -6200);
+    EXPECT_TRUE(player.mute());
+}
+
+TEST_F(Playback, StopEndsTheAudioAndPlayStartsItAgain) {
+    auto& player = makePlayer();
+    player.open(icecast->url("/tone.mp3"));
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
+
+    player.stop();
+    EXPECT_EQ(display.current().text(), "Stopped");
+    EXPECT_EQ(player.fileName(), icecast->url("/tone.mp3"));
+    pause(300ms);
+    const auto samples = pcm->samples();
+    pause(1500ms);
+    EXPECT_EQ(pcm->samples(), samples);
+
+    const int restart = static_cast<int>(display.lines.size());
+    player.play();
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
+    EXPECT_GE(display.find("Connecting", restart), restart);
+    EXPECT_GT(toneLevelDb(nextAudio(0ms, 1s), 440), -30.0);
+}
+
+TEST_F(Playback, OpenSwitchesToTheOtherStation) {
+    auto& player = makePlayer();
+    player.open(icecast->url("/tone.mp3"));
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
+
+    const int switched = static_cast<int>(display.lines.size());
+    player.open(icecast->url("/tone.ogg"));
+    EXPECT_EQ(player.fileName(), icecast->url("/tone.ogg"));
+    ASSERT_TRUE(waitFor([&] { return display.find("Playing", switched) >= 0; }, kTuneLimit))
+        << display.history();
+    EXPECT_TRUE(waitFor([&] { return display.current().title == IcecastServer::kOggTitle; }, 5s))
+        << display.history();
+    const auto audio = nextAudio(500ms, 1s);
+    EXPECT_GT(toneLevelDb(audio, 1000), -30.0);
+    EXPECT_GT(toneLevelDb(audio, 1000), toneLevelDb(audio, 440) + 40.0);
+}
+
+TEST_F(Playback, PlaylistOverHttpPlaysItsEntry) {
+    playlists->serve("/tone.pls", "audio/x-scpls",
+                     "[playlist]\nNumberOfEntries=1\nFile1=" + icecast->url("/tone.mp3") + "\n");
+    auto& player = makePlayer();
+    player.open(playlists->url("/tone.pls"));
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
+    EXPECT_GT(toneLevelDb(nextAudio(0ms, 1s), 440), -30.0);
+}
+
+TEST_F(Playback, PlaylistEntriesForLocalFilesAreRefused) {
+    // A local file that would play happily if it were let through: one second of 1 kHz.
+    const auto local = folder / "local.wav";
+    {
+        std::ofstream wav(local, std::ios::binary);
+        const std::uint32_t rate = 44100, count = 44100, bytes = count * 2;
+        auto put = [&](auto value) {
+            wav.write(reinterpret_cast<const char*>(&value), sizeof value);
+        };
+        wav.write("RIFF", 4), put(std::uint32_t{36 + bytes}), wav.write("WAVEfmt ", 8);
+        put(std::uint32_t{16}), put(std::uint16_t{1}), put(std::uint16_t{1}), put(rate);
+        put(rate * 2), put(std::uint16_t{2}), put(std::uint16_t{16});
+        wav.write("data", 4), put(bytes);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            put(static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * 1000 * i / rate)));
+        }
+    }
+    playlists->serve("/url.m3u", "audio/x-mpegurl", "file://" + local.string() + "\n");
+    playlists->serve("/path.pls", "audio/x-scpls",
+                     "[playlist]\nNumberOfEntries=1\nFile1=" + local.string() + "\n");
+
+    for (const char* list : {"/url.m3u", "/path.pls"}) {
+        auto& player = makePlayer();
+        player.open(playlists->url(list));
+        EXPECT_TRUE(waitForState("Refused playlist entry", 10s))
+            << list << ": " << display.history();
+        pause(500ms);
+        EXPECT_EQ(pcm->samples(), 0u) << list;
+    }
+}
+
+TEST_F(Playback, NoSoundDeviceIsShownAndNotRetried) {
+    // A sound server that is not there.
+    setenv("PULSE_SERVER", "unix:/nonexistent/wavelark-pulse", 1);
+    auto& player = makePlayer(outputTo("pulse"));
+    player.open(icecast->url("/tone.ogg"));
+    const bool shown = waitForState("No sound device", 15s);
+    unsetenv("PULSE_SERVER");
+    EXPECT_TRUE(shown) << display.history();
+    pause(1500ms);
+    EXPECT_EQ(display.current().text(), "No sound device") << display.history();
+}
+
+TEST_F(Playback, DestroyedAtAnyMomentWithoutHarm) {
+    // Gone right after opening, while connecting, while buffering and while playing; the
+    // wakeups it posted then find no player.
+    for (const auto moment : {0ms, 50ms, 700ms, 2500ms}) {
+        auto& player = makePlayer(outputTo("null"));
+        player.open(icecast->url("/tone.mp3"));
+        pause(moment);
+        player.setVolume(-400);
+        this->player.reset();
+        pause(100ms);
+    }
+    EXPECT_TRUE(uiRunsPostedTask());
+}
+
+}  // namespace
