@@ -7,7 +7,9 @@ namespace platform {
 Application::Application(int& argc, char** argv, const std::string& title)
     : app_(std::make_unique<QApplication>(argc, argv)) {
     QApplication::setApplicationName(QString::fromStdString(title));
-    QApplication::setApplicationDisplayName(QString::fromStdString(title));
+    // No display name: Qt would append it to every window title. Message boxes fall back to
+    // the application name.
+    QGuiApplication::setDesktopFileName("example.skyvane.Wavelark");
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
