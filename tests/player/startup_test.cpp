@@ -84,6 +84,16 @@ TEST_F(StartupTest, BackgroundPictureReplacesTheSkinForThisRun) {
         << "the controls stay where they are";
 }
 
+TEST_F(StartupTest, PngUnderTheJpegNameIsStillAPicture) {
+    writeStationFile("");
+    QImage picture(40, 40, QImage::Format_RGB32);
+    picture.fill(QColor(0, 0, 255));
+    ASSERT_TRUE(picture.save(QString::fromStdString((folder / "backgr.jpg").string()), "PNG"));
+    Form1& window = loadForm();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(QColor(pixel(window, 20, 30)), QColor(0, 0, 255));
+}
+
 TEST_F(StartupTest, BackgroundThatIsNoPictureIsReportedAndTheDesignedSkinStays) {
     writeStationFile("");
     Form1 reference(
