@@ -1,0 +1,332 @@
+"""A throwaway X desktop: Xvfb on a free display, openbox, optionally a trayer notification area.
+
+It drives windows as a person would, with real XTEST input from xdotool (pointer moves, clicks,
+keys reach whatever window is under the pointer or focused), reads window state with xwininfo
+and xprop (xdotool's own geometry is wrong under openbox's reparenting), and takes screenshots
+of the root window with ImageMagick's import.
+
+    with ProcessSet(folder) ... :
+        desktop = Desktop(processes, folder)
+        desktop.start_tray()
+        window = desktop.wait_for_window("Skyvane Wavelark Player")
+        desktop.click(window.left + 10, window.top + 10)
+"""
+
+import os
+import re
+import select
+import subprocess
+import time
+from dataclasses import dataclass
+
+from picture import Picture
+from processes import wait_until
+
+# Every X tool call is bounded; a healthy Xvfb answers in milliseconds.
+_TOOL_TIMEOUT = 20
+
+
+@dataclass(frozen=True)
+class WindowInfo:
+    """What xwininfo says about one window; places are absolute screen pixels."""
+
+    id: int
+    name: str
+    left: int
+    top: int
+    width: int
+    height: int
+    viewable: bool  # mapped, and so are all its ancestors
+    mapped: bool  # mapped itself (IsViewable or IsUnviewable)
+    override_redirect: bool
+
+    def contains(self, x, y):
+        return self.left <= x < self.left + self.width and self.top <= y < self.top + self.height
+
+    def centre(self):
+        return self.left + self.width // 2, self.top + self.height // 2
+
+
+class Desktop:
+    """Xvfb with openbox on a display nobody else uses, ended with the process set."""
+
+    def __init__(self, processes, folder, size=(1024, 768)):
+        self.processes = processes
+        self.folder = folder
+        self.size = size
+        self.tray = None
+        self._xvfb = None
+        self._start_server()
+        self._start_window_manager()
+
+    # --- start-up ------------------------------------------------------------------------
+
+    def _start_server(self):
+        # Xvfb picks a free display itself and writes its number to the pipe once it accepts
+        # connections: no guessing of numbers, no race with other servers on this machine.
+        read_end, write_end = os.pipe()
+        try:
+            self._xvfb = self.processes.start(
+                "xvfb",
+                [
+                    "Xvfb",
+                    "-displayfd",
+                    str(write_end),
+                    "-screen",
+                    "0",
+                    f"{self.size[0]}x{self.size[1]}x24",
+                    "-nolisten",
+                    "tcp",
+                    "-noreset",
+                ],
+                pass_fds=(write_end,),
+            )
+            os.close(write_end)
+            write_end = None
+            # Xvfb writes the number and the newline separately and dies if the pipe is closed
+            # in between: read up to the newline.
+            number = b""
+            deadline = time.monotonic() + 20
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
+                chunk = os.read(read_end, 64) if ready else b""
+                if not chunk:
+                    break
+                number += chunk
+            number = number.decode().strip()
+        finally:
+            os.close(read_end)
+            if write_end is not None:
+                os.close(write_end)
+        if not number.isdigit():
+            raise RuntimeError("Xvfb did not start:\n" + self.processes.log("xvfb"))
+        self.display = ":" + number
+
+    def _start_window_manager(self):
+        self.processes.start("openbox", ["openbox", "--sm-disable"], env=self.env())
+        # openbox announces itself on the root window once it manages windows.
+        wait_until(
+            lambda: "window id #" in self._run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
+            20,
+            "openbox to manage the screen",
+        )
+
+    def env(self, extra=None):
+        """An environment for programs on this desktop: our display, no session bus (so Qt
+        uses the XEmbed notification area) and the X platform even if the caller set offscreen."""
+        env = {k: v for k, v in os.environ.items() if not k.startswith("DBUS_")}
+        env["DISPLAY"] = self.display
+        env["QT_QPA_PLATFORM"] = "xcb"
+        env["LC_ALL"] = "C.UTF-8"  # xprop then prints UTF-8 titles as they are
+        env.pop("XAUTHORITY", None)
+        if extra:
+            env.update(extra)
+        return env
+
+    # --- the notification area -----------------------------------------------------------
+
+    def start_tray(self):
+        """Starts trayer, an XEmbed notification area along the bottom edge."""
+        self.tray = self.processes.start(
+            "trayer",
+            [
+                "trayer",
+                "--edge",
+                "bottom",
+                "--align",
+                "right",
+                "--widthtype",
+                "request",
+                "--height",
+                "24",
+                "--SetDockType",
+                "true",
+            ],
+            env=self.env(),
+        )
+        wait_until(self.tray_panel, 20, "trayer's panel")
+
+    def stop_tray(self):
+        if self.tray is not None:
+            self.processes.stop(self.tray)
+            self.tray = None
+            wait_until(lambda: self.tray_panel() is None, 10, "trayer's panel to go")
+
+    def tray_panel(self):
+        """The id of trayer's panel window (the icons' parent), or None."""
+        for window_id, name, depth in self._tree():
+            if name == "panel" and depth > 0:
+                return window_id
+        return None
+
+    def tray_icons(self):
+        """The windows embedded in the notification area, as WindowInfo."""
+        icons = []
+        inside, panel_depth = False, 0
+        for window_id, name, depth in self._tree():
+            if inside and depth <= panel_depth:
+                inside = False
+            if name == "panel" and not inside:
+                inside, panel_depth = True, depth
+                continue
+            # trayer wraps each icon in a socket window; the icon is the socket's child.
+            if inside and depth == panel_depth + 2:
+                info = self.window_info(window_id)
+                if info is not None and info.viewable:
+                    icons.append(info)
+        return icons
+
+    # --- windows -------------------------------------------------------------------------
+
+    def _run(self, argv, check=False):
+        result = subprocess.run(
+            argv,
+            env=self.env(),
+            stdin=subprocess.DEVNULL,
+            capture_output=True,
+            timeout=_TOOL_TIMEOUT,
+        )
+        if check and result.returncode != 0:
+            raise RuntimeError(f"{argv[0]} failed: {result.stderr.decode(errors='replace')}")
+        return result.stdout.decode("utf-8", "replace")
+
+    def _tree(self):
+        """(id, name, depth) of every window below the root, in xwininfo's order."""
+        windows = []
+        for line in self._run(["xwininfo", "-root", "-tree"]).splitlines():
+            match = re.match(r"^(\s+)(0x[0-9a-f]+) (?:\"(.*)\"|\(has no name\)):", line)
+            if match:
+                depth = (len(match.group(1)) - 5) // 3
+                windows.append((int(match.group(2), 16), match.group(3), depth))
+        return windows
+
+    def top_level_windows(self):
+        """Ids of the root window's children (frames, override-redirect windows...)."""
+        return [window_id for window_id, _, depth in self._tree() if depth == 0]
+
+    def window_info(self, window_id):
+        """WindowInfo for the window, or None when it no longer exists."""
+        text = self._run(["xwininfo", "-id", hex(window_id)])
+        if "Map State" not in text:
+            return None
+
+        def field(label):
+            return re.search(rf"^\s*{re.escape(label)}:\s*(.*)$", text, re.M).group(1).strip()
+
+        name = re.search(r'Window id: 0x[0-9a-f]+ (?:"(.*)"|\(has no name\))', text)
+        map_state = field("Map State")
+        return WindowInfo(
+            id=window_id,
+            name=name.group(1) if name and name.group(1) is not None else "",
+            left=int(field("Absolute upper-left X")),
+            top=int(field("Absolute upper-left Y")),
+            width=int(field("Width")),
+            height=int(field("Height")),
+            viewable=map_state == "IsViewable",
+            mapped=map_state != "IsUnMapped",
+            override_redirect=field("Override Redirect State") == "yes",
+        )
+
+    def find_windows(self, name):
+        """Ids of the windows whose WM_NAME is exactly `name` (mapped or not)."""
+        return [window_id for window_id, title, _ in self._tree() if title == name]
+
+    def wait_for_window(self, name, timeout=30):
+        """The WindowInfo of the first viewable window called `name`."""
+
+        def viewable():
+            for window_id in self.find_windows(name):
+                info = self.window_info(window_id)
+                if info is not None and info.viewable:
+                    return info
+            return None
+
+        return wait_until(viewable, timeout, f'a window called "{name}"')
+
+    def property(self, window_id, name):
+        """The text xprop prints for one property of the window ("" when it is not set)."""
+        text = self._run(["xprop", "-id", hex(window_id), name])
+        return "" if "not found" in text or "no such atom" in text else text
+
+    def title(self, window_id):
+        """The title a window manager shows: _NET_WM_NAME, else WM_NAME."""
+        for atom in ("_NET_WM_NAME", "WM_NAME"):
+            match = re.search(r'= "(.*)"', self.property(window_id, atom))
+            if match:
+                return match.group(1)
+        return None
+
+    def wm_state(self, window_id):
+        """ICCCM state: "Normal", "Iconic", "Withdrawn" or None when the window has none."""
+        match = re.search(r"window state: (\w+)", self.property(window_id, "WM_STATE"))
+        return match.group(1) if match else None
+
+    def override_redirect_windows(self):
+        """Viewable override-redirect windows on top of everything: popup menus, tooltips."""
+        found = []
+        for window_id in self.top_level_windows():
+            info = self.window_info(window_id)
+            if info is not None and info.viewable and info.override_redirect and info.width > 1:
+                found.append(info)
+        return found
+
+    # --- input ---------------------------------------------------------------------------
+
+    def move_pointer(self, x, y):
+        self._run(["xdotool", "mousemove", str(x), str(y)], check=True)
+
+    def hover(self, x, y):
+        """Moves the pointer onto (x, y) from one pixel away, so the window under it sees an
+        entry and a motion, as a hand on a mouse always produces."""
+        self.move_pointer(x - 1, y)
+        self.move_pointer(x, y)
+
+    def click(self, x, y, button=1):
+        """Moves the pointer to (x, y) and presses and releases `button` there."""
+        self._run(["xdotool", "mousemove", str(x), str(y), "click", str(button)], check=True)
+
+    def press_button(self, button=1):
+        """Clicks where the pointer is."""
+        self._run(["xdotool", "click", str(button)], check=True)
+
+    def key(self, name):
+        """Presses and releases a key (xdotool key names) in the focused window."""
+        self._run(["xdotool", "key", name], check=True)
+
+    def minimise(self, window_id):
+        """Asks the window manager to iconify the window, as its title-bar button does."""
+        self._run(["xdotool", "windowminimize", hex(window_id)], check=True)
+
+    def activate(self, window_id):
+        """Asks the window manager to bring the window back and focus it (a taskbar click)."""
+        self._run(["xdotool", "windowactivate", hex(window_id)])
+
+    # --- screenshots ---------------------------------------------------------------------
+
+    def screenshot(self):
+        """The whole screen as a Picture."""
+        data = subprocess.run(
+            ["import", "-window", "root", "-depth", "8", "ppm:-"],
+            env=self.env(),
+            stdin=subprocess.DEVNULL,
+            capture_output=True,
+            timeout=_TOOL_TIMEOUT,
+            check=True,
+        ).stdout
+        return Picture.from_ppm(data)
+
+    def wait_for_picture(self, rect, condition, timeout, what):
+        """Polls screenshots until condition(crop of rect) holds; returns that crop."""
+
+        def crop_if():
+            crop = self.screenshot().crop(*rect)
+            return crop if condition(crop) else None
+
+        return wait_until(crop_if, timeout, what, interval=0.1)
+
+    def wait_for_change(self, rect, before, timeout, what):
+        """Polls until the screen inside rect differs from the Picture `before`."""
+        return self.wait_for_picture(
+            rect, lambda crop: crop.differing_pixels(before) > 0, timeout, what
+        )
+
