@@ -24,6 +24,8 @@ from processes import wait_until
 
 # Every X tool call is bounded; a healthy Xvfb answers in milliseconds.
 _TOOL_TIMEOUT = 20
+# Longer than Qt's double-click interval (400 ms).
+_DOUBLE_CLICK_GAP = 0.45
 
 
 @dataclass(frozen=True)
@@ -56,6 +58,7 @@ class Desktop:
         self.size = size
         self.tray = None
         self._xvfb = None
+        self._last_tray_click = 0.0
         self._start_server()
         self._start_window_manager()
 
@@ -104,12 +107,20 @@ class Desktop:
 
     def _start_window_manager(self):
         self.processes.start("openbox", ["openbox", "--sm-disable"], env=self.env())
-        # openbox announces itself on the root window once it manages windows.
+        # openbox marks the root window before it reaches its event loop; a window mapped in
+        # between stays unmanaged. A request that only the loop answers proves it is running:
+        # one desktop instead of four.
         wait_until(
             lambda: "window id #" in self._run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
             20,
-            "openbox to manage the screen",
+            "openbox to claim the screen",
         )
+        def answers():
+            # A request sent before openbox listens is lost, so it is sent again each time.
+            self._run(["xdotool", "set_num_desktops", "1"], check=True)
+            return self._run(["xprop", "-root", "_NET_NUMBER_OF_DESKTOPS"]).strip().endswith("= 1")
+
+        wait_until(answers, 20, "openbox to answer requests")
 
     def env(self, extra=None):
         """An environment for programs on this desktop: our display, no session bus (so Qt
@@ -158,6 +169,16 @@ class Desktop:
             if name == "panel" and depth > 0:
                 return window_id
         return None
+
+    def click_tray_icon(self, icon, button=1):
+        """Clicks the middle of a tray icon (a WindowInfo from tray_icons). Clicks on the icon
+        are kept further apart than the double-click interval, or the second of two left
+        clicks would arrive as a double click."""
+        pause = self._last_tray_click + _DOUBLE_CLICK_GAP - time.monotonic()
+        if pause > 0:
+            time.sleep(pause)
+        self.click(*icon.centre(), button=button)
+        self._last_tray_click = time.monotonic()
 
     def tray_icons(self):
         """The windows embedded in the notification area, as WindowInfo."""
@@ -269,6 +290,24 @@ class Desktop:
             if info is not None and info.viewable and info.override_redirect and info.width > 1:
                 found.append(info)
         return found
+
+    def wait_for_popup(self, before=(), timeout=10):
+        """The first new override-redirect window (a popup menu) that was not in `before`."""
+        known = {info.id for info in before}
+
+        def new_popup():
+            fresh = [info for info in self.override_redirect_windows() if info.id not in known]
+            return fresh[0] if fresh else None
+
+        return wait_until(new_popup, timeout, "a popup menu")
+
+    def menu_items(self, menu):
+        """The screen rows of a popup menu's items, top to bottom, as (top, bottom) bands of
+        dark text; separators and the frame are light and do not count."""
+        inside = self.screenshot().crop(menu.left + 3, menu.top + 3, menu.width - 6,
+                                        menu.height - 6)
+        dark = inside.bands(lambda r, g, b: r < 90 and g < 90 and b < 90)
+        return [(menu.top + 3 + top, menu.top + 3 + bottom) for top, bottom in dark]
 
     # --- input ---------------------------------------------------------------------------
 

@@ -89,6 +89,18 @@ class Picture:
         """Indexes of the rows holding at least one pixel that satisfies predicate."""
         return [y for y in range(self.height) if self.crop(0, y, self.width, 1).count(predicate)]
 
+    def bands(self, predicate, merge_gap=3):
+        """(first, last) row of each horizontal band of rows holding pixels that satisfy
+        predicate; bands closer than merge_gap rows count as one (a line of text and the
+        underline under one of its letters)."""
+        found = []
+        for y in self.rows_where(predicate):
+            if found and y - found[-1][1] <= merge_gap:
+                found[-1] = (found[-1][0], y)
+            else:
+                found.append((y, y))
+        return found
+
     def png(self):
         """The picture as PNG bytes (8-bit RGB, no filtering)."""
         stride = self.width * 3
