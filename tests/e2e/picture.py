@@ -52,7 +52,9 @@ class Picture:
     def crop(self, left, top, width, height):
         """The part with its top-left corner at (left, top); it must lie inside the picture."""
         if left < 0 or top < 0 or left + width > self.width or top + height > self.height:
-            raise ValueError(f"crop {width}x{height}+{left}+{top} leaves {self.width}x{self.height}")
+            raise ValueError(
+                f"crop {width}x{height}+{left}+{top} outside {self.width}x{self.height}"
+            )
         rows = []
         for y in range(top, top + height):
             start = (y * self.width + left) * 3

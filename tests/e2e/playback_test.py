@@ -37,6 +37,8 @@ def _stations(station):
     ours = [
         ("Tone 440 Hz", station.url("/tone.mp3"), STATION_NAME),
         ("No burst", station.url("/tone-noburst.mp3"), "Wavelark test tone without burst"),
+        ("Refused", "http://127.0.0.1:1/tone.mp3", "Nobody listens here"),
+        ("Missing", station.url("/missing.mp3"), "No such mount"),
     ]
     sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../examples/wavelark.ini")
     with open(sample, encoding="utf-8", newline="") as file:
@@ -113,12 +115,28 @@ def another_station_replaces_it(session):
     player.shows_station("Wavelark test tone without burst")
     session.check("the Station readout names the new station", True)
 
-    # Back to the burst mount for the rest.
-    player.hover(layout.slot(0))
+
+def a_wrong_address_says_why(session):
+    player = session.player
+    player.click(layout.slot(2))
+    player.shows_status("Connection refused", "")
+    session.check('nobody listening: the strip says "Connection refused"', True)
+    session.recorder.wait_for_silence(time.monotonic(), CUT)
+    session.check("and nothing plays", True)
+    player.click(layout.slot(3))
+    player.shows_status("Not found (404)", "")
+    session.check('a missing mount: the strip says "Not found (404)"', True)
+
+    heard, clicked = _tune(session, 0)
+    session.note(f"time to first tone (burst mount, after a failure): {heard - clicked:.2f} s")
+
+
+def _tune(session, k):
+    """Clicks slot k and waits for its tone; returns when it was heard and when clicked."""
+    session.player.hover(layout.slot(k))
     clicked = time.monotonic()
     session.desktop.press_button(1)
-    heard = recorder.wait_for_tone(TONE, recorder.wait_for_silence(clicked, CUT), FIRST_SOUND)
-    session.note(f"time to first tone (burst mount, replacing): {heard - clicked:.2f} s")
+    return session.recorder.wait_for_tone(TONE, clicked, FIRST_SOUND), clicked
 
 
 def stop_play_volume_and_mute(session):
@@ -174,6 +192,16 @@ def stop_play_volume_and_mute(session):
         f"{back:.1f} dBFS against {low:.1f} dBFS",
     )
 
+    # The arrow keys step the volume too: five steps up is full volume again.
+    for _ in range(5):
+        desktop.key("Up")
+    player.shows_volume("31 Highest")
+    raised = time.monotonic()
+    session.check('five Up arrow keys: the readout says "31 Highest"', True)
+    again = recorder.tone_level(TONE, raised + 0.3, raised + 1.3)
+    session.check("and the level is back at full volume", abs(again - full) <= 1.0,
+                  f"{again:.1f} dBFS against {full:.1f} dBFS")
+
 
 def the_about_window(session):
     player, desktop = session.player, session.desktop
@@ -191,9 +219,20 @@ def the_about_window(session):
     shot.save_png(os.path.join(session.folder, "about.png"))
     _update_docs(session, shot, "about.png")
 
+    # Meanwhile the main window is disabled: a click on Stop does nothing.
+    player.hover(layout.STOP, changes=False)
+    clicked = time.monotonic()
+    desktop.press_button(1)
+    level = session.recorder.tone_level(TONE, clicked + 0.5, clicked + 1.5)
+    session.check("the main window ignores clicks meanwhile", level > -30, f"{level:.1f} dBFS")
+
     player.click(layout.ABOUT_CLOSE, window=about)
     desktop_gone = _wait_gone(desktop, about.id)
     session.check("Close closes the About window", desktop_gone)
+    # The main window takes keys again: it is enabled and has the focus back.
+    desktop.key("Down")
+    player.shows_volume("30")
+    session.check("the main window takes the arrow keys again", True)
 
 
 def closing_the_window_ends_the_program(session):
@@ -229,6 +268,7 @@ if __name__ == "__main__":
             a_station_plays,
             the_window_while_playing,
             another_station_replaces_it,
+            a_wrong_address_says_why,
             stop_play_volume_and_mute,
             the_about_window,
             closing_the_window_ends_the_program,

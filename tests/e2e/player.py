@@ -43,7 +43,8 @@ def station_file(stations):
 
 
 class Player:
-    """One run of the binary in its own working folder with its own station file."""
+    """One run of the binary in its own working folder with its own station file: a list of
+    (caption, address, display name), or the file's text as it is."""
 
     def __init__(self, session, desktop, stations, env=None, name="wavelark"):
         self.session = session
@@ -51,7 +52,7 @@ class Player:
         self.folder = session.scratch(name)
         self.name = name
         with open(os.path.join(self.folder, "wavelark.ini"), "w", newline="") as file:
-            file.write(station_file(stations))
+            file.write(stations if isinstance(stations, str) else station_file(stations))
         home = os.path.join(self.folder, "home")
         os.makedirs(home, mode=0o700)
         extra = {"HOME": home, "XDG_RUNTIME_DIR": home, "XDG_CONFIG_HOME": home}
@@ -61,18 +62,22 @@ class Player:
         )
         self.window = None
 
+    def window_on_show(self):
+        """The main window's WindowInfo if it is on show now, else None."""
+        for window_id, name, _ in self.desktop._tree():
+            if name and name.startswith(TITLE):
+                info = self.desktop.window_info(window_id)
+                if info is not None and info.viewable:
+                    return info
+        return None
+
     def wait_for_window(self, timeout=30):
         """The main window's WindowInfo once it is on show."""
 
         def shown():
             if self.process.poll() is not None:
                 raise RuntimeError(f"the player ended with {self.process.returncode}")
-            for window_id, name, _ in self.desktop._tree():
-                if name and name.startswith(TITLE):
-                    info = self.desktop.window_info(window_id)
-                    if info is not None and info.viewable:
-                        return info
-            return None
+            return self.window_on_show()
 
         self.window = wait_until(shown, timeout, "the player's window")
         return self.window

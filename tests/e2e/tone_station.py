@@ -61,7 +61,8 @@ class ToneStation:
         with open(config, "w") as file:
             file.write(
                 "<icecast><location>loopback</location><admin>e2e@localhost</admin>"
-                f"<limits><clients>20</clients><sources>8</sources><burst-size>{_BURST_SIZE}</burst-size>"
+                "<limits><clients>20</clients><sources>8</sources>"
+                f"<burst-size>{_BURST_SIZE}</burst-size>"
                 "<source-timeout>10</source-timeout></limits>"
                 f"<authentication><source-password>{_SOURCE_PASSWORD}</source-password>"
                 f"<admin-user>admin</admin-user><admin-password>{_ADMIN_PASSWORD}"
@@ -97,7 +98,9 @@ class ToneStation:
     def wait_for_burst(self, mount, timeout=20):
         """Waits until the mount holds a whole burst (64 KiB, 4 s at 128 kbit/s): a listener
         who comes earlier gets less and waits longer for the player's buffer to fill."""
-        wait_until(lambda: self.bytes_read(mount) >= _BURST_SIZE, timeout, f"a full burst on {mount}")
+        wait_until(
+            lambda: self.bytes_read(mount) >= _BURST_SIZE, timeout, f"a full burst on {mount}"
+        )
 
     def _status(self, path, headers=None):
         """The HTTP status of a GET on path, or None when nothing answers; never reads a body."""

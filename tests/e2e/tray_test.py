@@ -81,40 +81,62 @@ def minimise_and_restore_from_the_icon(session):
     session.check("a left click on the icon brings it back", restored == CYCLES,
                   f"{restored} of {CYCLES}")
     session.check("back at 220,87 in 467 x 216", placed == restored, f"{placed} of {restored}")
+    # Brought back, the window has the focus: the arrow keys reach it.
+    desktop.key("Down")
+    session.player.shows_volume("30")
+    desktop.key("Up")
+    session.player.shows_volume("31 Highest")
+    session.check("the restored window takes the arrow keys", True)
 
 
-def the_menu(session):
-    desktop, player = session.desktop, session.player
+def _choose(session, item):
+    """Right-clicks the tray icon and clicks `item` in the menu that pops up; returns how many
+    items the menu had."""
+    desktop = session.desktop
     before = desktop.override_redirect_windows()
     desktop.click_tray_icon(desktop.tray_icons()[0], 3)
     menu = desktop.wait_for_popup(before)
     items = desktop.menu_items(menu)
-    session.check(f"a right click pops up a menu of {len(MENU)} items", len(items) == len(MENU),
-                  f"{len(items)} rows of text")
-    # Sound Down moves four steps.
-    top, bottom = items[MENU.index("Sound Down")]
-    desktop.hover(menu.left + menu.width // 2, (top + bottom) // 2)
-    desktop.press_button(1)
-    player.shows_volume("27")
-    session.check('"Sound Down" lowers the volume four steps', True)
+    if len(items) == len(MENU):
+        top, bottom = items[MENU.index(item)]
+        desktop.hover(menu.left + menu.width // 2, (top + bottom) // 2)
+        desktop.press_button(1)
+    else:
+        desktop.key("Escape")
     wait_until(lambda: menu.id not in {w.id for w in desktop.override_redirect_windows()}, 10,
                "the menu to close")
+    return len(items)
+
+
+def the_menu(session):
+    desktop, player = session.desktop, session.player
+    window_id = player.window.id
+    items = _choose(session, "&Minimize")
+    session.check(f"a right click pops up a menu of {len(MENU)} items", items == len(MENU),
+                  f"{items} rows of text")
+    wait_until(lambda: _hidden(desktop, window_id), 10, "the window to hide")
+    session.check('"Minimize" hides the window', True)
+    _choose(session, "&Show")
+    wait_until(lambda: _restored(desktop, window_id), 10, "the window to return")
+    wait_until(lambda: _place(desktop, window_id) == layout.CLIENT, 5, "the window in its place")
+    session.check('"Show" brings it back in its place', True)
+    # The menu moves the volume four steps at a time.
+    _choose(session, "Sound Down")
+    player.shows_volume("27")
+    session.check('"Sound Down" lowers the volume four steps', True)
+    _choose(session, "Sound Up")
+    player.shows_volume("31 Highest")
+    session.check('"Sound Up" raises it again', True)
 
 
 def exit_from_the_menu_while_hidden(session):
     desktop, player = session.desktop, session.player
     _hide(session)
-    before = desktop.override_redirect_windows()
-    desktop.click_tray_icon(desktop.tray_icons()[0], 3)
-    menu = desktop.wait_for_popup(before)
-    top, bottom = desktop.menu_items(menu)[MENU.index("&Exit")]
-    desktop.hover(menu.left + menu.width // 2, (top + bottom) // 2)
-    desktop.press_button(1)
+    _choose(session, "&Exit")
     code = player.wait_for_exit(15)
     session.check("Exit ends the program", code == 0, f"exit code {code}")
     gone = wait_until(lambda: not desktop.tray_icons(), 10, "the icon to leave the tray")
     session.check("the icon is gone from the tray", gone)
-
 
 if __name__ == "__main__":
     run(

@@ -1,6 +1,10 @@
 #!/usr/bin/python3
-"""Minimising on a desktop without a notification area: the window must stay an ordinary
-minimised window that can be brought back, since there is no icon to bring it back from."""
+"""The player on a plain desktop, without a notification area.
+
+Minimising must leave an ordinary minimised window that can be brought back, since there is no
+icon to bring it back from. A damaged station file shows the program's message before the
+window, and the window follows once the message is dismissed.
+"""
 
 import os
 import sys
@@ -17,12 +21,15 @@ from suite import run  # noqa: E402
 # How long a minimised window is watched for going away. The player decides right after the
 # state change; this is an observation period, not a wait for something to happen.
 WATCH = 1.5
+# The message box carries the program's name.
+MESSAGE_TITLE = "Wavelark"
 
 
 def minimise_without_a_tray(session):
     desktop = Desktop(session.processes, session.scratch("desktop"))
     player = Player(session, desktop, [("Nowhere", "http://127.0.0.1:1/", "Nowhere")])
     window_id = player.wait_for_window().id
+    session.desktop = desktop
 
     desktop.minimise(window_id)
     wait_until(lambda: desktop.wm_state(window_id) == "Iconic", 10, "the window to be iconic")
@@ -52,6 +59,21 @@ def minimise_without_a_tray(session):
     except WaitTimeout:
         session.check("it comes back in its place and size", False,
                       f"last seen at {seen[-1] if seen else 'nowhere'}")
+    session.processes.stop(player.process)
+
+def a_damaged_station_file(session):
+    desktop = session.desktop
+    # One comma only: the line, and so the file, is damaged.
+    player = Player(session, desktop, "Tone,http://127.0.0.1:1/\r\n", name="damaged")
+    message = desktop.wait_for_window(MESSAGE_TITLE, 30)
+    session.check("the message comes first", player.window_on_show() is None)
+    desktop.activate(message.id)
+    desktop.key("Return")
+    player.wait_for_window()
+    session.check("the window follows once the message is dismissed", True)
+    gone = desktop.window_info(message.id)
+    session.check("and the message is gone", gone is None or not gone.viewable)
+
 
 if __name__ == "__main__":
-    run([minimise_without_a_tray])
+    run([minimise_without_a_tray, a_damaged_station_file])
