@@ -256,6 +256,7 @@ def _wait_gone(desktop, window_id):
 
 def _update_docs(session, picture, name):
     if os.environ.get("WAVELARK_UPDATE_SCREENSHOTS") == "1" and session.options.docs:
+        os.makedirs(session.options.docs, exist_ok=True)
         path = os.path.join(session.options.docs, name)
         picture.save_png(path)
         session.note(f"wrote {path}")
