@@ -5,11 +5,16 @@ keys reach whatever window is under the pointer or focused), reads window state 
 and xprop (xdotool's own geometry is wrong under openbox's reparenting), and takes screenshots
 of the root window with ImageMagick's import.
 
-    with ProcessSet(folder) ... :
+    processes = ProcessSet(folder)
+    try:
         desktop = Desktop(processes, folder)
         desktop.start_tray()
-        window = desktop.wait_for_window("Skyvane Wavelark Player")
+        ...start a program with env=desktop.env()...
+        window = desktop.wait_for_window("Some title")
         desktop.click(window.left + 10, window.top + 10)
+        picture = desktop.screenshot().crop(window.left, window.top, window.width, window.height)
+    finally:
+        processes.close()
 """
 
 import os
@@ -41,9 +46,6 @@ class WindowInfo:
     viewable: bool  # mapped, and so are all its ancestors
     mapped: bool  # mapped itself (IsViewable or IsUnviewable)
     override_redirect: bool
-
-    def contains(self, x, y):
-        return self.left <= x < self.left + self.width and self.top <= y < self.top + self.height
 
     def centre(self):
         return self.left + self.width // 2, self.top + self.height // 2
@@ -115,6 +117,7 @@ class Desktop:
             20,
             "openbox to claim the screen",
         )
+
         def answers():
             # A request sent before openbox listens is lost, so it is sent again each time.
             self._run(["xdotool", "set_num_desktops", "1"], check=True)
@@ -164,8 +167,9 @@ class Desktop:
             wait_until(lambda: self.tray_panel() is None, 10, "trayer's panel to go")
 
     def tray_panel(self):
-        """The id of trayer's panel window (the icons' parent), or None."""
-        for window_id, name, depth in self._tree():
+        """The id of trayer's panel window (the icons' parent), or None. Only a panel that
+        openbox manages (reparented into a frame) counts: an unmanaged one is misplaced."""
+        for window_id, name, depth in self.windows():
             if name == "panel" and depth > 0:
                 return window_id
         return None
@@ -184,7 +188,7 @@ class Desktop:
         """The windows embedded in the notification area, as WindowInfo."""
         icons = []
         inside, panel_depth = False, 0
-        for window_id, name, depth in self._tree():
+        for window_id, name, depth in self.windows():
             if inside and depth <= panel_depth:
                 inside = False
             if name == "panel" and not inside:
@@ -211,7 +215,7 @@ class Desktop:
             raise RuntimeError(f"{argv[0]} failed: {result.stderr.decode(errors='replace')}")
         return result.stdout.decode("utf-8", "replace")
 
-    def _tree(self):
+    def windows(self):
         """(id, name, depth) of every window below the root, in xwininfo's order."""
         windows = []
         for line in self._run(["xwininfo", "-root", "-tree"]).splitlines():
@@ -223,7 +227,7 @@ class Desktop:
 
     def top_level_windows(self):
         """Ids of the root window's children (frames, override-redirect windows...)."""
-        return [window_id for window_id, _, depth in self._tree() if depth == 0]
+        return [window_id for window_id, _, depth in self.windows() if depth == 0]
 
     def window_info(self, window_id):
         """WindowInfo for the window, or None when it no longer exists."""
@@ -250,7 +254,7 @@ class Desktop:
 
     def find_windows(self, name):
         """Ids of the windows whose WM_NAME is exactly `name` (mapped or not)."""
-        return [window_id for window_id, title, _ in self._tree() if title == name]
+        return [window_id for window_id, title, _ in self.windows() if title == name]
 
     def wait_for_window(self, name, timeout=30):
         """The WindowInfo of the first viewable window called `name`."""

@@ -8,7 +8,7 @@ import os
 import subprocess
 
 from picture import Picture
-from processes import wait_until
+from processes import WaitTimeout, wait_until
 
 TITLE = "Skyvane Wavelark Player"
 ABOUT_TITLE = "About Wavelark Player"
@@ -61,10 +61,11 @@ class Player:
             name, [session.options.binary], env=desktop.env(extra), cwd=self.folder
         )
         self.window = None
+        self._mismatches = 0
 
     def window_on_show(self):
         """The main window's WindowInfo if it is on show now, else None."""
-        for window_id, name, _ in self.desktop._tree():
+        for window_id, name, _ in self.desktop.windows():
             if name and name.startswith(TITLE):
                 info = self.desktop.window_info(window_id)
                 if info is not None and info.viewable:
@@ -126,12 +127,22 @@ class Player:
 
     def wait_for_text(self, rect, reference_crop, timeout, what):
         """Waits until the screen under rect equals reference_crop pixel for pixel."""
-        return self.desktop.wait_for_picture(
-            self.screen_rect(rect),
-            lambda crop: crop.differing_pixels(reference_crop) == 0,
-            timeout,
-            what,
-        )
+        # Text on black: a blank reference would match any blank place and prove nothing.
+        if reference_crop.count(lambda r, g, b: r or g or b) == 0:
+            raise ValueError(f"the reference for {what} is blank")
+        try:
+            return self.desktop.wait_for_picture(
+                self.screen_rect(rect),
+                lambda crop: crop.differing_pixels(reference_crop) == 0,
+                timeout,
+                what,
+            )
+        except WaitTimeout as timeout_error:
+            self._mismatches += 1
+            stem = os.path.join(self.session.folder, f"mismatch-{self._mismatches}")
+            reference_crop.save_png(stem + "-expected.png")
+            self.crop(rect).save_png(stem + "-seen.png")
+            raise WaitTimeout(f"{timeout_error}; see {stem}-expected.png and -seen.png") from None
 
     def shows_station(self, name, timeout=10):
         reference = self.reference("station", name).crop(0, 0, *STATION_READOUT[2:])
@@ -149,8 +160,8 @@ class Player:
         width = STRIP[2] - 70
         reference = self.reference("strip", state, title).crop(4, 1, width, STRIP[3])
         rect = (STRIP[0], STRIP[1], width, STRIP[3])
-        return self.wait_for_text(rect, reference, timeout,
-                                  f'the strip to say "{state}: {title}"')
+        text = f"{state}: {title}" if title else state
+        return self.wait_for_text(rect, reference, timeout, f'the strip to say "{text}"')
 
     def wait_for_exit(self, timeout=15):
         wait_until(lambda: self.process.poll() is not None, timeout, "the player to end")

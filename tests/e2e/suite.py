@@ -68,7 +68,8 @@ def _options():
     parser.add_argument("--binary", required=True, help="the wavelark executable")
     parser.add_argument("--renderer", required=True, help="the e2e_reference_rendering tool")
     parser.add_argument("--docs", help="folder for the documentation screenshots")
-    parser.add_argument("--keep", action="store_true", help="keep the scratch folder and logs")
+    parser.add_argument("--keep", action="store_true",
+                        help="keep the scratch folder and logs (kept anyway after a failure)")
     options = parser.parse_args()
     for name in ("binary", "renderer", "docs"):
         if getattr(options, name):
@@ -106,7 +107,7 @@ def run(groups):
         session.processes.close()
         if session.failed:
             _print_logs(folder)
-        if options.keep:
+        if options.keep or session.failed:
             print(f"scratch folder kept: {folder}")
         else:
             shutil.rmtree(folder, ignore_errors=True)
