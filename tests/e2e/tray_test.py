@@ -138,6 +138,27 @@ def exit_from_the_menu_while_hidden(session):
     gone = wait_until(lambda: not desktop.tray_icons(), 10, "the icon to leave the tray")
     session.check("the icon is gone from the tray", gone)
 
+def exit_while_the_about_window_is_open(session):
+    desktop = session.desktop
+    player = Player(session, desktop, [("Nowhere", "http://127.0.0.1:1/", "Nowhere")],
+                    name="wavelark-about")
+    player.wait_for_window()
+    wait_until(desktop.tray_icons, 20, "the player's icon in the tray")
+    player.click(layout.ABOUT_LABEL)
+    about = desktop.wait_for_window(layout.ABOUT_TITLE, 15)
+    session.player = player
+    _choose(session, "&Exit")
+    try:
+        code = player.wait_for_exit(10)
+        session.check("Exit ends the program while the About window is open", code == 0,
+                      f"exit code {code}")
+    except WaitTimeout:
+        left = desktop.window_info(about.id)
+        session.check("Exit ends the program while the About window is open", False,
+                      "still running; the About window "
+                      + ("stays on screen alone" if left and left.viewable else "is gone"))
+
+
 if __name__ == "__main__":
     run(
         [
@@ -145,5 +166,6 @@ if __name__ == "__main__":
             minimise_and_restore_from_the_icon,
             the_menu,
             exit_from_the_menu_while_hidden,
+            exit_while_the_about_window_is_open,
         ]
     )
