@@ -152,6 +152,8 @@ def stop_play_volume_and_mute(session):
     quiet = recorder.wait_for_silence(clicked, CUT)
     session.check("stop silences the sound", True)
     session.note(f"stop to silence: {max(0.0, quiet - clicked):.2f} s")
+    player.shows_status("Stopped", "")
+    session.check('the strip says "Stopped"', True)
 
     player.hover(layout.PLAY)
     clicked = time.monotonic()
