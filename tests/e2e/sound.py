@@ -198,6 +198,7 @@ class Recorder:
         while True:
             end = first + BLOCK
             while self.samples() < end:
+                # The recording arrives a little after the sink plays it.
                 if time.monotonic() > deadline + 0.5:
                     raise WaitTimeout(f"gave up after {timeout:.1f} s waiting for {what}")
                 time.sleep(0.02)
