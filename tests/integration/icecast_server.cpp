@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QByteArray>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -115,10 +116,15 @@ std::string IcecastServer::url(const std::string& mount) const {
 }
 
 bool IcecastServer::setTitle(const std::string& mount, const std::string& titleBytes) {
-    const std::string query = "/admin/metadata?mount=" + loopback::percentEncoded(mount) +
-                              "&mode=updinfo&song=" + loopback::percentEncoded(titleBytes);
-    const std::string auth =
-        "Authorization: Basic " + loopback::base64(std::string("admin:") + kAdminPassword) + "\r\n";
+    const auto encoded = [](const std::string& bytes) {
+        return QByteArray::fromStdString(bytes).toPercentEncoding().toStdString();
+    };
+    const std::string query =
+        "/admin/metadata?mount=" + encoded(mount) + "&mode=updinfo&song=" + encoded(titleBytes);
+    const std::string credentials = std::string("admin:") + kAdminPassword;
+    const std::string auth = "Authorization: Basic " +
+                             QByteArray::fromStdString(credentials).toBase64().toStdString() +
+                             "\r\n";
     return loopback::httpStatus(port_, query, auth) == 200;
 }
 

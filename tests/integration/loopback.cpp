@@ -6,7 +6,6 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 
 namespace loopback {
@@ -55,41 +54,6 @@ int httpStatus(int port, const std::string& pathAndQuery, const std::string& ext
     }
     close(fd);
     return status;
-}
-
-std::string percentEncoded(const std::string& bytes) {
-    std::string out;
-    char hex[4];
-    for (const char ch : bytes) {
-        if (std::isalnum(static_cast<unsigned char>(ch))) {
-            out += ch;
-        } else {
-            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(ch));
-            out += hex;
-        }
-    }
-    return out;
-}
-
-std::string base64(const std::string& bytes) {
-    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    std::size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned n = static_cast<unsigned char>(bytes[i]) << 16 |
-                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                           static_cast<unsigned char>(bytes[i + 2]);
-        out += {digits[n >> 18], digits[(n >> 12) & 63], digits[(n >> 6) & 63], digits[n & 63]};
-    }
-    if (i + 1 == bytes.size()) {
-        const unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
-        out += {digits[n >> 18], digits[(n >> 12) & 63], '=', '='};
-    } else if (i + 2 == bytes.size()) {
-        const unsigned n = static_cast<unsigned char>(bytes[i]) << 16 |
-                           static_cast<unsigned char>(bytes[i + 1]) << 8;
-        out += {digits[n >> 18], digits[(n >> 12) & 63], digits[(n >> 6) & 63], '='};
-    }
-    return out;
 }
 
 }  // namespace loopback

@@ -12,9 +12,4 @@ int freePort();
 // Only the headers are read, so it also works on endless streams.
 int httpStatus(int port, const std::string& pathAndQuery, const std::string& extraHeaders = "");
 
-// Percent-encodes every byte except letters and digits, for query values.
-std::string percentEncoded(const std::string& bytes);
-
-std::string base64(const std::string& bytes);
-
 }  // namespace loopback

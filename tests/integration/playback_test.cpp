@@ -9,6 +9,7 @@
 #include "engine_fixture.h"
 #include "fault_server.h"
 #include "icecast_server.h"
+#include "tone_wav.h"
 
 using namespace std::chrono_literals;
 
@@ -197,22 +198,9 @@ TEST_F(Playback, PlaylistOverHttpPlaysItsEntry) {
 }
 
 TEST_F(Playback, PlaylistEntriesForLocalFilesAreRefused) {
-    // A local file that would play happily if it were let through: one second of 1 kHz.
+    // A local file that would play happily if it were let through.
     const auto local = folder / "local.wav";
-    {
-        std::ofstream wav(local, std::ios::binary);
-        const std::uint32_t rate = 44100, count = 44100, bytes = count * 2;
-        auto put = [&](auto value) {
-            wav.write(reinterpret_cast<const char*>(&value), sizeof value);
-        };
-        wav.write("RIFF", 4), put(std::uint32_t{36 + bytes}), wav.write("WAVEfmt ", 8);
-        put(std::uint32_t{16}), put(std::uint16_t{1}), put(std::uint16_t{1}), put(rate);
-        put(rate * 2), put(std::uint16_t{2}), put(std::uint16_t{16});
-        wav.write("data", 4), put(bytes);
-        for (std::uint32_t i = 0; i < count; ++i) {
-            put(static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * 1000 * i / rate)));
-        }
-    }
+    std::ofstream(local, std::ios::binary) << toneWav(1000, 1.0);
     playlists->serve("/url.m3u", "audio/x-mpegurl", "file://" + local.string() + "\n");
     playlists->serve("/path.pls", "audio/x-scpls",
                      "[playlist]\nNumberOfEntries=1\nFile1=" + local.string() + "\n");
@@ -225,6 +213,19 @@ TEST_F(Playback, PlaylistEntriesForLocalFilesAreRefused) {
         pause(500ms);
         EXPECT_EQ(pcm->samples(), 0u) << list;
     }
+}
+
+// A live stream that ends is tried again; a file that has a length and ends is done.
+TEST_F(Playback, FileThatEndsStopsInsteadOfPlayingAgain) {
+    playlists->serve("/short.wav", "audio/wav", toneWav(1000, 2.0));
+    // In real time, so that the playing is seen before the end.
+    auto& player = makePlayer(outputTo("null"));
+    player.open(playlists->url("/short.wav"));
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
+    EXPECT_TRUE(waitForState("Stopped", 10s)) << display.history();
+    pause(1500ms);
+    EXPECT_EQ(display.current().text(), "Stopped") << display.history();
+    EXPECT_EQ(display.find("Reconnecting"), -1) << display.history();
 }
 
 TEST_F(Playback, NoSoundDeviceIsShownAndNotRetried) {

@@ -41,7 +41,7 @@ enum Property : std::uint64_t {
     kPausedForCache,
     kBufferingState,
     kMetadata,
-    kDuration
+    kFileSize
 };
 
 // The safe embedding: no user configuration, scripts, downloaders or key bindings, audio only,
@@ -105,6 +105,7 @@ private:
         int reason;
         int error;
         bool loaded;
+        bool finite;
     };
 
     static void onWakeup(void* context);
@@ -264,7 +265,9 @@ void MpvMediaPlayer::ensureEngine() {
     mpv_observe_property(handle, kPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
     mpv_observe_property(handle, kBufferingState, "cache-buffering-state", MPV_FORMAT_INT64);
     mpv_observe_property(handle, kMetadata, "metadata", MPV_FORMAT_NODE);
-    mpv_observe_property(handle, kDuration, "duration", MPV_FORMAT_DOUBLE);
+    // Live streams have no size; a file served whole does. (Duration is no help: mpv learns
+    // a live stream's length once its end is in the cache.)
+    mpv_observe_property(handle, kFileSize, "file-size", MPV_FORMAT_INT64);
     handle_ = handle;
     // Set last: it may call back at once, and the drain then finds the handle.
     mpv_set_wakeup_callback(handle_, &MpvMediaPlayer::onWakeup, bridge_.get());
@@ -285,10 +288,10 @@ void MpvMediaPlayer::drain() {
     for (int count = 0; handle_; ++count) {
         if (count == kEventsPerDrain) {
             onWakeup(bridge_.get());
-            return;
+            break;
         }
         const mpv_event* event = mpv_wait_event(handle_, 0);
-        if (event->event_id == MPV_EVENT_NONE) return;
+        if (event->event_id == MPV_EVENT_NONE) break;
         if (event->event_id == MPV_EVENT_SHUTDOWN) {
             // Not asked for; take the engine down and let the next open start a new one.
             endSession();
@@ -296,11 +299,13 @@ void MpvMediaPlayer::drain() {
             failure_ = status_text::kFailed;
             mpv_terminate_destroy(handle_);
             handle_ = nullptr;
-            update();
-            return;
+            break;
         }
         handle(*event);
     }
+    // Once per drain: events that arrive together (a title with its metadata, a buffering
+    // state with the pause it belongs to) show as one change.
+    update();
 }
 
 void MpvMediaPlayer::command(std::initializer_list<const char*> words, std::uint64_t tag) {
@@ -394,7 +399,7 @@ void MpvMediaPlayer::decideAfterEnd() {
         end.error == MPV_ERROR_NOTHING_TO_PLAY || end.error == MPV_ERROR_UNSUPPORTED;
     if (end.error == MPV_ERROR_AO_INIT_FAILED || (hopeless && !retrying_)) {
         giveUp(diagnosis_.verdict(end.error));
-    } else if (end.loaded && end.reason == MPV_END_FILE_REASON_EOF && finite_) {
+    } else if (end.loaded && end.reason == MPV_END_FILE_REASON_EOF && end.finite) {
         // A file with a length, not a live stream, has simply ended.
         endSession();
         phase_ = Phase::Stopped;
@@ -421,12 +426,10 @@ void MpvMediaPlayer::handle(const mpv_event& event) {
             if (!attemptStarted()) break;
             loaded_ = true;
             watchdog_.startOnce(options_.bufferTimeout, [this] { onWatchdog(); });
-            update();
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
             if (!attemptStarted()) break;
             restarted_ = true;
-            update();
             break;
         case MPV_EVENT_END_FILE:
             onEndFile(*static_cast<const mpv_event_end_file*>(event.data));
@@ -473,7 +476,6 @@ void MpvMediaPlayer::onStartFile(std::int64_t entry) {
     resetAttempt();
     diagnosis_.clear();
     watchdog_.startOnce(options_.openTimeout, [this] { onWatchdog(); });
-    update();
 }
 
 void MpvMediaPlayer::onEndFile(const mpv_event_end_file& end) {
@@ -481,10 +483,9 @@ void MpvMediaPlayer::onEndFile(const mpv_event_end_file& end) {
     // Stop follows our own stop or replacing load; a redirect is a playlist being expanded,
     // and its first entry starts next.
     if (end.reason != MPV_END_FILE_REASON_EOF && end.reason != MPV_END_FILE_REASON_ERROR) return;
-    pendingEnd_ = EndOfFile{end.reason, end.error, loaded_};
+    pendingEnd_ = EndOfFile{end.reason, end.error, loaded_, finite_};
     resetAttempt();
     settleTimer_.startOnce(kEndSettleDelay, [this] { decideAfterEnd(); });
-    update();
 }
 
 void MpvMediaPlayer::onProperty(std::uint64_t id, const mpv_event_property& property) {
@@ -500,20 +501,24 @@ void MpvMediaPlayer::onProperty(std::uint64_t id, const mpv_event_property& prop
         case kCoreIdle:
             coreIdle_ = !available || *static_cast<const int*>(property.data) != 0;
             break;
-        case kPausedForCache:
-            pausedForCache_ = available && *static_cast<const int*>(property.data) != 0;
+        case kPausedForCache: {
+            const bool paused = available && *static_cast<const int*>(property.data) != 0;
+            // The percentage seen before the pause may be stale (it reads 100 for a moment as
+            // a stream loads); count from 0 until mpv reports afresh.
+            if (paused && !pausedForCache_) bufferingPercent_ = 0;
+            pausedForCache_ = paused;
             break;
+        }
         case kBufferingState:
             bufferingPercent_ =
                 available ? static_cast<int>(*static_cast<const std::int64_t*>(property.data)) : 0;
             break;
-        case kDuration:
-            finite_ = available && *static_cast<const double*>(property.data) > 0;
+        case kFileSize:
+            finite_ = available && *static_cast<const std::int64_t*>(property.data) > 0;
             break;
         default:
-            return;
+            break;
     }
-    update();
 }
 
 void MpvMediaPlayer::onMetadata(const mpv_node* metadata) {
@@ -530,9 +535,7 @@ void MpvMediaPlayer::onMetadata(const mpv_node* metadata) {
         if (strcasecmp(key, "title") == 0) tagTitle = value.u.string;
     }
     const char* raw = icyTitle ? icyTitle : tagTitle;
-    if (!raw) return;
-    title_ = decodeIcyTitle(raw);
-    update();
+    if (raw) title_ = decodeIcyTitle(raw);
 }
 
 // --- What the strip shows ------------------------------------------------------------------
@@ -555,8 +558,12 @@ std::string MpvMediaPlayer::stateText() const {
             break;
     }
     if (isPlaying()) return status_text::kPlaying;
-    // The stream ended a moment ago and is about to be tried again, or to fail.
+    // The stream ended a moment ago and is about to be tried again, or to fail; a file that
+    // has a length is over.
     if (pendingEnd_) {
+        if (pendingEnd_->finite && pendingEnd_->reason == MPV_END_FILE_REASON_EOF) {
+            return status_text::kStopped;
+        }
         return pendingEnd_->loaded || retrying_ ? status_text::kReconnecting
                                                 : status_text::kConnecting;
     }
