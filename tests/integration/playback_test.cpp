@@ -129,6 +129,9 @@ TEST_F(Playback, VolumeStepsAndMuteChangeTheLevel) {
     const auto muted = nextAudio(0ms, 1s);
     ASSERT_FALSE(muted.empty());
     EXPECT_LT(rmsLevelDb(muted), -100.0);
+    // The pcm output writes the whole buffer at once when playing starts; changes are measured
+    // once it writes at the pace of the stream.
+    pause(1s);
 
     player.setMute(false);
     EXPECT_EQ(player.volume(), -2000);
@@ -165,8 +168,14 @@ TEST_F(Playback, StopEndsTheAudioAndPlayStartsItAgain) {
     EXPECT_EQ(pcm->samples(), samples);
 
     const int restart = static_cast<int>(display.lines.size());
+    const auto pressed = std::chrono::steady_clock::now();
     player.play();
     ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
+    std::cout << "[ measured ] play after stop to Playing "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now() - pressed)
+                     .count()
+              << " ms\n";
     EXPECT_GE(display.find("Connecting", restart), restart);
     EXPECT_GT(toneLevelDb(nextAudio(0ms, 1s), 440), -30.0);
 }
