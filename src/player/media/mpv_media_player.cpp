@@ -61,7 +61,6 @@ constexpr std::pair<const char*, const char*> kEngineOptions[] = {
     {"input-vo-keyboard", "no"},
     {"load-unsafe-playlists", "no"},
     {"vid", "no"},
-    {"video", "no"},
     {"audio-display", "no"},
     {"idle", "yes"},
     {"cache", "yes"},
