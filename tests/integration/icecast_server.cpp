@@ -89,12 +89,12 @@ void IcecastServer::start() {
         "icecast://source:" + std::string(kSourcePassword) + "@127.0.0.1:" + std::to_string(port_);
     mp3Source_.start(
         {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f", "lavfi", "-i",
-         "sine=frequency=440:sample_rate=44100", "-c:a", "libmp3lame", "-b:a", "128k",
+         "sine=frequency=440:sample_rate=44100:duration=900", "-c:a", "libmp3lame", "-b:a", "128k",
          "-content_type", "audio/mpeg", "-f", "mp3", target + "/tone.mp3"},
         logs);
     oggSource_.start({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f",
-                      "lavfi", "-i", "sine=frequency=1000:sample_rate=44100", "-c:a", "libvorbis",
-                      "-metadata", std::string("title=") + kOggTitle, "-content_type",
+                      "lavfi", "-i", "sine=frequency=1000:sample_rate=44100:duration=900", "-c:a",
+                      "libvorbis", "-metadata", std::string("title=") + kOggTitle, "-content_type",
                       "application/ogg", "-f", "ogg", target + "/tone.ogg"},
                      logs);
     while (loopback::httpStatus(port_, "/tone.mp3") != 200 ||
