@@ -128,6 +128,7 @@ class Recorder:
         self._lock = threading.Lock()
         self._data = bytearray()
         self._offset = None  # estimate of start: min(arrival - duration so far)
+        self._processes = processes
         self._process = processes.start(
             "parec",
             [
@@ -160,6 +161,13 @@ class Recorder:
                 start = arrived - played_until
                 if self._offset is None or start < self._offset:
                     self._offset = start
+
+    def stop(self):
+        """Ends the recording early, so that nothing keeps the sink at a recorder's short
+        latency; what was recorded stays readable."""
+        self._processes.stop(self._process)
+        self._reader.join(timeout=5)
+        self._process.stdout.close()
 
     def samples(self):
         with self._lock:
