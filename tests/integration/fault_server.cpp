@@ -50,6 +50,12 @@ void FaultServer::serve(const std::string& path, const std::string& contentType,
     documents_[path] = {contentType, body};
 }
 
+void FaultServer::serveIcy(const std::string& path, const std::string& audio, std::size_t metaint,
+                           const std::vector<std::string>& metadata) {
+    std::lock_guard lock(mutex_);
+    documents_[path] = {"audio/mpeg", audio, metaint, metadata};
+}
+
 std::string FaultServer::url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
@@ -92,6 +98,24 @@ bool FaultServer::holdOpen(int client, int milliseconds) {
     return running_;
 }
 
+void FaultServer::sendIcy(int client, const Document& stream) {
+    if (!sendAll(client, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: " +
+                             std::to_string(stream.metaint) + "\r\n\r\n")) {
+        return;
+    }
+    // As fast as the client reads; it stops reading once its cache is full.
+    std::size_t at = 0;
+    for (std::size_t block = 0;; ++block) {
+        std::string bytes;
+        while (bytes.size() < stream.metaint) {
+            const auto take = std::min(stream.metaint - bytes.size(), stream.body.size() - at);
+            bytes.append(stream.body, at, take);
+            at = (at + take) % stream.body.size();
+        }
+        if (!sendAll(client, bytes + stream.metadata[block % stream.metadata.size()])) return;
+    }
+}
+
 void FaultServer::answer(int client) {
     // Read the request line and headers, as far as they come.
     std::string request;
@@ -127,6 +151,25 @@ void FaultServer::answer(int client) {
         }
     } else if (path == "/short-garbage") {
         if (sendAll(client, kAudioHeaders)) sendAll(client, garbage(65536));
+    } else if (path == "/drip" || path == "/drip-headers") {
+        const std::string headers = kAudioHeaders;
+        if (path == "/drip" && !sendAll(client, headers)) return;
+        for (std::size_t i = 0; holdOpen(client, 1000); ++i) {
+            const bool header = path == "/drip-headers" && i < headers.size();
+            if (!sendAll(client, header ? headers.substr(i, 1) : garbage(1))) return;
+        }
+    } else if (path == "/endless-headers") {
+        if (!sendAll(client, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n")) return;
+        for (int i = 0; holdOpen(client, 1); ++i) {
+            if (!sendAll(client, "X-Padding-" + std::to_string(i) + ": " + std::string(200, 'x') +
+                                     "\r\n")) {
+                return;
+            }
+        }
+    } else if (path == "/loop" || path == "/loop-a" || path == "/loop-b") {
+        const std::string next = path == "/loop" ? path : path == "/loop-a" ? "/loop-b" : "/loop-a";
+        sendAll(client,
+                "HTTP/1.0 302 Found\r\nLocation: " + url(next) + "\r\nContent-Length: 0\r\n\r\n");
     } else {
         Document document;
         bool found = false;
@@ -137,7 +180,9 @@ void FaultServer::answer(int client) {
                 found = true;
             }
         }
-        if (found) {
+        if (found && document.metaint > 0) {
+            sendIcy(client, document);
+        } else if (found) {
             sendAll(client, "HTTP/1.0 200 OK\r\nContent-Type: " + document.contentType +
                                 "\r\nContent-Length: " + std::to_string(document.body.size()) +
                                 "\r\n\r\n" + document.body);
