@@ -36,14 +36,14 @@ void StatusStrip::paint(QPainter& painter) {
     const QString elapsed = QString::fromStdString(line_.elapsed);
     int elapsedWidth = 0;
     if (!elapsed.isEmpty()) {
-        painter.drawText(text, Qt::AlignRight | Qt::AlignVCenter, elapsed);
+        painter.drawText(text, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, elapsed);
         elapsedWidth = metrics.horizontalAdvance(elapsed) + kGap;
     }
     const int room = text.width() - elapsedWidth;
     const QString left =
         metrics.elidedText(QString::fromStdString(line_.text()), Qt::ElideRight, room);
     painter.drawText(QRect(text.left(), text.top(), room, text.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, left);
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, left);
 }
 
 }  // namespace platform

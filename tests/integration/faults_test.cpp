@@ -8,6 +8,7 @@
 #include "fault_server.h"
 #include "loopback.h"
 #include "platform/runtime_error.h"
+#include "platform/text_encoding.h"
 #include "player/media/icy_title.h"
 
 using namespace std::chrono_literals;
@@ -132,7 +133,7 @@ TEST_F(Faults, MalformedIcyMetadataKeepsPlaying) {
     for (std::size_t i = playing; i < display.lines.size(); ++i) {
         const auto& title = display.lines[i].title;
         EXPECT_EQ(display.lines[i].state, "Playing") << display.history();
-        EXPECT_TRUE(media::isValidUtf8(title)) << title;
+        EXPECT_TRUE(platform::isValidUtf8(title)) << title;
         EXPECT_EQ(
             std::count_if(title.begin(), title.end(), [](char c) { return c >= 0 && c < ' '; }), 0)
             << title;

@@ -1,8 +1,10 @@
 // Reading text whose encoding nobody declared, and files that are not what they seem.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "platform/runtime_error.h"
 #include "platform/text_encoding.h"

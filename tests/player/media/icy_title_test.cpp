@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "platform/text_encoding.h"
 #include "player/media/icy_title.h"
 
 using media::decodeIcyTitle;
-using media::isValidUtf8;
+using platform::isValidUtf8;
 
 TEST(IcyTitle, KeepsUtf8AsSent) {
     EXPECT_EQ(decodeIcyTitle("Caf\xC3\xA9 \xE2\x80\x93 \xC3\x9C"
@@ -46,4 +47,6 @@ TEST(IcyTitle, StaysOnOneTrimmedLine) {
     EXPECT_EQ(decodeIcyTitle("  Artist\r\n- Song\t "), "Artist  - Song");
     EXPECT_EQ(decodeIcyTitle(" \n "), "");
     EXPECT_EQ(decodeIcyTitle(""), "");
+    // Line and paragraph separators and C1 controls would break the strip's one line too.
+    EXPECT_EQ(decodeIcyTitle("One\xE2\x80\xA8Two\xC2\x85Three"), "One Two Three");
 }
