@@ -18,7 +18,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Skyvane Wavelark team <wavelark@skyvane.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The library dependencies come from the binary itself (dpkg-shlibdeps, from dpkg-dev).
+# The library dependencies come from the binary itself (dpkg-shlibdeps, from dpkg-dev), except
+# libmpv, which the program loads when it first plays and so does not link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libmpv2)
 
 include(CPack)
