@@ -165,7 +165,8 @@ class DamageCounter:
         self._damage = self._damage_lib.XDamageCreate(self._display, window_id,
                                                       _DAMAGE_REPORT_RAW_RECTANGLES)
         _x11.XSync(self._display, 0)
-        self._reports = []  # server times (ms) of the reports
+        # (server time in ms, x, y, width, height) of every drawing reported, for a closer look.
+        self.reports = []
         self._stopping = threading.Event()
         self._thread = threading.Thread(target=self._run, daemon=True)
         self._thread.start()
@@ -180,7 +181,8 @@ class DamageCounter:
             _x11.XNextEvent(self._display, event)
             notify = _DamageNotify.from_buffer(event)
             if notify.type == self._event_type:
-                self._reports.append(notify.timestamp)
+                area = notify.area
+                self.reports.append((notify.timestamp, area.x, area.y, area.width, area.height))
 
     def stop(self):
         """Stops counting; returns the server time (ms) at which each repaint began."""
@@ -189,7 +191,7 @@ class DamageCounter:
         self._damage_lib.XDamageDestroy(self._display, self._damage)
         _x11.XCloseDisplay(self._display)
         paints = []
-        for moment in self._reports:
+        for moment, *_ in self.reports:
             if not paints or moment - last > _SAME_PAINT_MS:
                 paints.append(moment)
             last = moment
