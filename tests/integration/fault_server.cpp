@@ -47,7 +47,7 @@ FaultServer::~FaultServer() {
 void FaultServer::serve(const std::string& path, const std::string& contentType,
                         const std::string& body) {
     std::lock_guard lock(mutex_);
-    documents_[path] = {contentType, body};
+    documents_[path] = {contentType, body, 0, {}};
 }
 
 void FaultServer::serveIcy(const std::string& path, const std::string& audio, std::size_t metaint,

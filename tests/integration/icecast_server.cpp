@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -25,7 +26,8 @@ std::string readFile(const std::filesystem::path& path) {
 }
 }  // namespace
 
-IcecastServer::IcecastServer() {
+IcecastServer::IcecastServer(std::vector<std::string> moreMp3Mounts)
+    : moreMp3Mounts_(std::move(moreMp3Mounts)) {
     char pattern[] = "/tmp/wavelark-icecast-XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("cannot make a temporary folder");
     folder_ = pattern;
@@ -34,6 +36,7 @@ IcecastServer::IcecastServer() {
 }
 
 IcecastServer::~IcecastServer() {
+    moreMp3Sources_.clear();
     oggSource_.stop();
     mp3Source_.stop();
     server_.stop();
@@ -87,28 +90,40 @@ void IcecastServer::start() {
     }
     const std::string target =
         "icecast://source:" + std::string(kSourcePassword) + "@127.0.0.1:" + std::to_string(port_);
-    mp3Source_.start(
-        {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f", "lavfi", "-i",
-         "sine=frequency=440:sample_rate=44100:duration=900", "-c:a", "libmp3lame", "-b:a", "128k",
-         "-content_type", "audio/mpeg", "-f", "mp3", target + "/tone.mp3"},
-        logs);
+    startMp3Source(mp3Source_, target + "/tone.mp3");
+    moreMp3Sources_.clear();
+    for (const auto& mount : moreMp3Mounts_) {
+        startMp3Source(*moreMp3Sources_.emplace_back(std::make_unique<ChildProcess>()),
+                       target + mount);
+    }
     oggSource_.start({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f",
                       "lavfi", "-i", "sine=frequency=1000:sample_rate=44100:duration=900", "-c:a",
                       "libvorbis", "-metadata", std::string("title=") + kOggTitle, "-content_type",
                       "application/ogg", "-f", "ogg", target + "/tone.ogg"},
                      logs);
-    while (loopback::httpStatus(port_, "/tone.mp3") != 200 ||
-           loopback::httpStatus(port_, "/tone.ogg") != 200) {
+    auto mounts = moreMp3Mounts_;
+    mounts.insert(mounts.end(), {"/tone.mp3", "/tone.ogg"});
+    while (std::any_of(mounts.begin(), mounts.end(), [&](const std::string& mount) {
+        return loopback::httpStatus(port_, mount) != 200;
+    })) {
         if (std::chrono::steady_clock::now() > deadline)
             throw std::runtime_error("sources did not start");
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
 
+void IcecastServer::startMp3Source(ChildProcess& source, const std::string& target) {
+    source.start({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f", "lavfi",
+                  "-i", "sine=frequency=440:sample_rate=44100:duration=900", "-c:a", "libmp3lame",
+                  "-b:a", "128k", "-content_type", "audio/mpeg", "-f", "mp3", target},
+                 (folder_ / "processes.log").string());
+}
+
 void IcecastServer::kill() {
     server_.kill();
     mp3Source_.kill();
     oggSource_.kill();
+    for (auto& source : moreMp3Sources_) source->kill();
 }
 
 std::string IcecastServer::url(const std::string& mount) const {
