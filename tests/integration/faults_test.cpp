@@ -70,10 +70,14 @@ TEST_F(Faults, HeadersThatNeverEndTimeOut) {
     expectFailure(server.url("/endless-headers"), "Timed out", 20s);
 }
 
-// FFmpeg gives up after a few redirects without saying why, so the words are plain.
+// FFmpeg gives up after a few redirects without saying why, so the words are plain. mpv has no
+// such limit for a playlist that names itself (after an entry that fails); the watchdog ends it.
 TEST_F(Faults, RedirectLoops) {
     expectFailure(server.url("/loop"), "Failed");
     expectFailure(server.url("/loop-a"), "Failed");
+    server.serve("/self.m3u", "audio/x-mpegurl",
+                 server.url("/missing") + "\n" + server.url("/self.m3u") + "\n");
+    expectFailure(server.url("/self.m3u"), "Timed out", 20s);
 }
 
 // A station's playlist may name streams only: this machine's files are refused, and a relative

@@ -468,13 +468,16 @@ void MpvMediaPlayer::onLoadReply(const mpv_event& event) {
 
 void MpvMediaPlayer::onStartFile(std::int64_t entry) {
     if (!inSession(entry)) return;
+    // One wait covers the whole way from the address to audio, however many entries a playlist
+    // expands into: a playlist that names itself expands for ever and must still time out.
+    // Only an entry after one that played starts a wait of its own.
+    if (!watchdog_.isActive()) watchdog_.startOnce(options_.openTimeout, [this] { onWatchdog(); });
     // mpv moved on to this entry, so an end of the one before was not the end of the stream.
     settleTimer_.stop();
     pendingEnd_.reset();
     currentEntry_ = entry;
     resetAttempt();
     diagnosis_.clear();
-    watchdog_.startOnce(options_.openTimeout, [this] { onWatchdog(); });
 }
 
 void MpvMediaPlayer::onEndFile(const mpv_event_end_file& end) {
