@@ -9,7 +9,6 @@
 #include "loopback.h"
 #include "platform/runtime_error.h"
 #include "platform/text_encoding.h"
-#include "player/media/icy_title.h"
 
 using namespace std::chrono_literals;
 
