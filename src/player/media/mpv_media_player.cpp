@@ -242,6 +242,11 @@ void MpvMediaPlayer::ensureEngine() {
     for (const auto& [name, value] : kEngineOptions) {
         ok = ok && mpv_set_option_string(handle, name, value) >= 0;
     }
+    // PulseAudio asks for audio as often as the stream's buffer is short: 200 ms instead of
+    // mpv's 100 ms halves the engine's wakeups and CPU while playing. Volume and mute are
+    // applied before that buffer, so they are heard 0.2 s after the click instead of 0.1 s;
+    // stop and a new station still cut at once. Only PulseAudio's output has the option.
+    mpv_set_option_string(handle, "pulse-buffer", "200");
     if (!options_.audioOutput.empty()) {
         ok = ok && mpv_set_option_string(handle, "ao", options_.audioOutput.c_str()) >= 0;
     }
