@@ -17,14 +17,6 @@ const Font kSansBold{"MS Sans Serif", 8.25, true};
 const std::string kSentence =
     "This player is presented by" + std::string(36, ' ') + "and" + std::string(21, ' ') + ".";
 
-void designLabel(platform::Label& label, int left, int top, int width, int height,
-                 const std::string& caption, const Font& font, platform::Colour foreColor) {
-    label.Move(left, top, width, height);
-    label.setCaption(caption);
-    label.setFont(font);
-    label.setForeColor(foreColor);
-    label.setBackStyle(platform::BackStyle::Transparent);
-}
 }  // namespace
 
 about::about(platform::Form& mainWindow) : Form1(mainWindow) {
@@ -38,19 +30,19 @@ void about::design() {
     setClientSize(4995, 3375);
     setPicture(platform::Picture::fromResource(":/artwork/about.jpg"));
 
-    designLabel(lblURL2, 920, 2120, 975, 255, "Brightfold", kSansBold, kLinkBlue);
-    designLabel(lblURL, 2520, 1920, 1935, 255, addresses::kPublisherDomain, kSansBold, kLinkBlue);
-    designLabel(Label4, 600, 1920, 3735, 735, kSentence, kSans, platform::kButtonText);
-    designLabel(Label3, 600, 1080, 3735, 855,
-                "You can use this tool for listening to radiostations through an internet "
-                "connection. When the "
-                "stream won't start, check the website of the station or download the latest "
-                "version of this "
-                "program.",
-                kSans, platform::kButtonText);
-    designLabel(Label2, 4080, 2640, 495, 255, "Close", kSans, platform::kButtonText);
-    designLabel(Label1, 600, 840, 3735, 255, "Wavelark Player version 1.0", kSansBold,
-                platform::kButtonText);
+    lblURL2.design(920, 2120, 975, 255, "Brightfold", kSansBold, kLinkBlue);
+    lblURL.design(2520, 1920, 1935, 255, addresses::kPublisherDomain, kSansBold, kLinkBlue);
+    Label4.design(600, 1920, 3735, 735, kSentence, kSans, platform::kButtonText);
+    Label3.design(600, 1080, 3735, 855,
+                  "You can use this tool for listening to radiostations through an internet "
+                  "connection. When the "
+                  "stream won't start, check the website of the station or download the latest "
+                  "version of this "
+                  "program.",
+                  kSans, platform::kButtonText);
+    Label2.design(4080, 2640, 495, 255, "Close", kSans, platform::kButtonText);
+    Label1.design(600, 840, 3735, 255, "Wavelark Player version 1.0", kSansBold,
+                  platform::kButtonText);
 
     for (platform::Control* control :
          {static_cast<platform::Control*>(&Label1), static_cast<platform::Control*>(&Label2),

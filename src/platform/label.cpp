@@ -10,6 +10,15 @@ namespace platform {
 
 Label::Label(Control& container) : Control(&container) {}
 
+void Label::design(int left, int top, int width, int height, const std::string& caption,
+                   const Font& font, Colour foreColor) {
+    Move(left, top, width, height);
+    setCaption(caption);
+    setFont(font);
+    setForeColor(foreColor);
+    setBackStyle(BackStyle::Transparent);
+}
+
 void Label::setCaption(const std::string& caption) {
     if (caption == caption_) return;
     caption_ = caption;
@@ -51,12 +60,14 @@ void Label::setFontUnderline(bool underline) {
 
 void Label::paint(QPainter& painter) {
     const QWidget& canvas = *widget();
-    if (backStyle_ == BackStyle::Opaque) painter.fillRect(canvas.rect(), resolve(backColor_, canvas));
+    if (backStyle_ == BackStyle::Opaque)
+        painter.fillRect(canvas.rect(), resolve(backColor_, canvas));
     const QFont qfont = toQFont(font_);
     painter.setFont(qfont);
     painter.setPen(resolve(foreColor_, canvas));
     const QFontMetrics metrics(qfont);
-    const LabelText text = LabelText::layout(QString::fromStdString(caption_), metrics, canvas.width());
+    const LabelText text =
+        LabelText::layout(QString::fromStdString(caption_), metrics, canvas.width());
     int top = 0;
     for (const LabelText::Line& line : text.lines) {
         if (top >= canvas.height()) break;

@@ -17,6 +17,10 @@ class Label : public Control {
 public:
     explicit Label(Control& container);
 
+    // A transparent label as window designs give it: place, caption, font and text colour.
+    void design(int left, int top, int width, int height, const std::string& caption,
+                const Font& font, Colour foreColor);
+
     const std::string& Caption() const { return caption_; }
     void setCaption(const std::string& caption);
     Colour ForeColor() const { return foreColor_; }

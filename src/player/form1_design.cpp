@@ -23,18 +23,9 @@ Picture artwork(const char* name) {
     return Picture::fromResource(std::string(":/artwork/") + name);
 }
 
-void designLabel(platform::Label& label, int left, int top, int width, int height,
-                 const std::string& caption, const Font& font, platform::Colour foreColor) {
-    label.Move(left, top, width, height);
-    label.setCaption(caption);
-    label.setFont(font);
-    label.setForeColor(foreColor);
-    label.setBackStyle(BackStyle::Transparent);
-}
-
 void designReadout(platform::Label& label, int left, int top, int width, int height,
                    const std::string& caption, platform::Colour foreColor) {
-    designLabel(label, left, top, width, height, caption, kArialBold, foreColor);
+    label.design(left, top, width, height, caption, kArialBold, foreColor);
     label.setBackStyle(BackStyle::Opaque);
     label.setBackColor(kBlack);
 }
@@ -111,12 +102,12 @@ void Form1::design() {
         {Label21, 1440, 2040, kButtonText, kArialBold},
     };
     for (const Slot& slot : slots)
-        designLabel(slot.label, slot.left, slot.top, 1095, 255, "", slot.font, slot.foreColor);
+        slot.label.design(slot.left, slot.top, 1095, 255, "", slot.font, slot.foreColor);
 
     // Only the player's status bar is drawn; the panel and the bars frame it to 260 x 20 pixels.
     MediaPlayer1Strip.Move(2760, 1080, 3975, 360);
 
-    designLabel(Label1, 6240, 1560, 495, 255, "About", kSans, kButtonText);
+    Label1.design(6240, 1560, 495, 255, "About", kSans, kButtonText);
 
     // The display panel; places are inside Frame1.
     designImage(mute1control, 1320, 120, 315, 300, "muted_hover.jpg", false);
