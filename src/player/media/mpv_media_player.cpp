@@ -30,6 +30,11 @@ using namespace std::chrono_literals;
 // end-file event, so this wait lets them in too.
 constexpr auto kEndSettleDelay = 150ms;
 
+// mpv counts the buffer up on its 250 ms tick and again as data arrives, up to 8 times a
+// second; the strip takes a new count at most this often, so it repaints at most 5 times a
+// second while a stream fills.
+constexpr auto kBufferCountStep = 200ms;
+
 // A drain hands back to the event loop after this many events, so a flood cannot starve it.
 constexpr int kEventsPerDrain = 200;
 
@@ -164,6 +169,11 @@ private:
     int bufferingPercent_ = 0;
     bool finite_ = false;
 
+    // The buffer count on the strip, and when it was taken.
+    int countShown_ = 0;
+    Clock::time_point countShownAt_{};
+    bool countOnShow_ = false;
+
     std::string title_;
     Clock::duration playedBefore_{};
     std::optional<Clock::time_point> playingSince_;
@@ -173,6 +183,7 @@ private:
     platform::Timer retryTimer_;
     platform::Timer settleTimer_;
     platform::Timer clockTimer_;
+    platform::Timer countTimer_;
 };
 
 MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
@@ -576,7 +587,7 @@ std::string MpvMediaPlayer::stateText() const {
     }
     // paused-for-cache flips to no for a moment when a stream loads, before buffering has
     // begun; only its yes means buffering.
-    if (loaded_ && pausedForCache_) return status_text::buffering(bufferingPercent_);
+    if (loaded_ && pausedForCache_) return status_text::buffering(countShown_);
     return retrying_ ? status_text::kReconnecting : status_text::kConnecting;
 }
 
@@ -598,8 +609,22 @@ void MpvMediaPlayer::update() {
         }
     }
 
+    // A count that comes sooner after the one on show waits for its turn.
+    if (bufferingPercent_ != countShown_) {
+        const auto since = now - countShownAt_;
+        if (!countOnShow_ || since >= kBufferCountStep) {
+            countShown_ = bufferingPercent_;
+            countShownAt_ = now;
+        } else if (!countTimer_.isActive()) {
+            countTimer_.startOnce(
+                std::chrono::ceil<std::chrono::milliseconds>(kBufferCountStep - since),
+                [this] { update(); });
+        }
+    }
+
     StatusLine line;
     line.state = stateText();
+    countOnShow_ = line.state == status_text::buffering(countShown_);
     if (playing) line.title = title_;
     const bool counting = phase_ == Phase::Active || phase_ == Phase::WaitingToRetry;
     if (counting && (playing || playedBefore_ > Clock::duration::zero())) {
