@@ -31,9 +31,9 @@ using namespace std::chrono_literals;
 constexpr auto kEndSettleDelay = 150ms;
 
 // mpv counts the buffer up on its 250 ms tick and again as data arrives, up to 8 times a
-// second; the strip takes a new count at most this often, so it repaints at most 5 times a
-// second while a stream fills.
-constexpr auto kBufferCountStep = 200ms;
+// second; the strip takes a new count at most as often as the tick, so that with the state
+// changes around them it repaints at most 5 times a second while a stream fills.
+constexpr auto kBufferCountStep = 250ms;
 
 // A drain hands back to the event loop after this many events, so a flood cannot starve it.
 constexpr int kEventsPerDrain = 200;
