@@ -147,8 +147,20 @@ def steady_window(bench, pid, seconds, window_id=None):
         spent = seconds_after - threads_before.get((tid, name), 0.0)
         result["threads"][name] = result["threads"].get(name, 0.0) + spent / elapsed * 100
     if counter:
-        result["paints"] = len(counter.stop()) / elapsed
+        paints = counter.stop()
+        result["paints"] = len(paints) / elapsed
+        result["paints_peak"] = most_in_a_second(paints)
     return result
+
+
+def most_in_a_second(paints):
+    """The most repaints (server times in ms) that fall within any one second."""
+    most, first = 0, 0
+    for last in range(len(paints)):
+        while paints[last] - paints[first] >= 1000:
+            first += 1
+        most = max(most, last - first + 1)
+    return most
 
 
 def first_loud_sample(recorder, start, end):
@@ -198,11 +210,13 @@ def wavelark_plays(bench, mount_slot, steady):
     bench.record(f"wavelark first audio {kind}", latency)
     if counter:
         # The strip counts the buffer up while the stream fills: its repaints per second.
-        bench.record("wavelark repaints buffering", len(counter.stop()) / latency)
+        paints = counter.stop()
+        bench.record("wavelark repaints buffering", len(paints) / latency)
+        bench.record("wavelark repaints buffering peak", most_in_a_second(paints))
     if steady:
         time.sleep(SETTLE)
         window = steady_window(bench, pid, bench.options.window, player.window.id)
-        for key in ("cpu", "wakeups", "main_wakeups", "rss", "hwm", "paints"):
+        for key in ("cpu", "wakeups", "main_wakeups", "rss", "hwm", "paints", "paints_peak"):
             bench.record(f"wavelark {key}", window[key])
         bench.record("wavelark threads", window["threads"])
         log(f"  Wavelark steady: CPU {window['cpu']:.2f} %, RSS {window['rss']:.1f} MB, "
@@ -421,12 +435,16 @@ def table(bench):
             spread(r.get("mpv wakeups"), digits=0), "–", None)
         row("wakeups/s, main (UI) thread, playing", spread(r["wavelark main_wakeups"], digits=1),
             spread(r.get("mpv main_wakeups"), digits=1), "–", None)
-        row("window repaints/s, playing (X DAMAGE)", spread(r["wavelark paints"]), "–", "≤ 5",
-            median(r, "wavelark paints") <= 5)
+        row("window repaints/s, playing, mean over 30 s (X DAMAGE)",
+            spread(r["wavelark paints"]), "–", "≤ 5", median(r, "wavelark paints") <= 5)
+        row("window repaints, playing, most in any 1 s", spread(r["wavelark paints_peak"], digits=0),
+            "–", "≤ 5", max(r["wavelark paints_peak"]) <= 5)
         if "wavelark repaints buffering" in r:
-            row("window repaints/s, buffering (no burst)",
-                spread(r["wavelark repaints buffering"]), "–", "≤ 5",
-                median(r, "wavelark repaints buffering") <= 5)
+            row("window repaints/s, click → audio (no burst), mean",
+                spread(r["wavelark repaints buffering"]), "–", "–", None)
+            row("window repaints, click → audio (no burst), most in any 1 s",
+                spread(r["wavelark repaints buffering peak"], digits=0), "–", "≤ 5",
+                max(r["wavelark repaints buffering peak"]) <= 5)
         for state in ("fresh", "stopped"):
             key = f"wavelark idle wakeups ({state})"
             label = "nothing played yet" if state == "fresh" else "after Stop"
@@ -486,7 +504,7 @@ def versions():
                 "\n")[0].strip()
         except OSError:
             return "?"
-    return first_line(["mpv", "--version"])
+    return " ".join(first_line(["mpv", "--version"]).split()[:2])
 
 
 def options():
