@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include "platform/form.h"
+
 namespace platform {
 
 Application::Application(int& argc, char** argv, const std::string& title)
@@ -15,6 +17,6 @@ Application::Application(int& argc, char** argv, const std::string& title)
 
 Application::~Application() = default;
 
-int Application::Run() { return QApplication::exec(); }
+int Application::Run() { return RunUntilNoFormIsLoaded(); }
 
 }  // namespace platform

@@ -122,17 +122,25 @@ void Control::Move(int left, int top, int width, int height) {
     top_ = top;
     width_ = width;
     height_ = height;
-    widget_->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+    if (widget_) widget_->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }
 
-bool Control::Visible() const { return !widget_->isHidden(); }
-void Control::setVisible(bool visible) { widget_->setVisible(visible); }
-bool Control::Enabled() const { return widget_->isEnabled(); }
-void Control::setEnabled(bool enabled) { widget_->setEnabled(enabled); }
-void Control::ZOrder() { widget_->raise(); }
+// A control whose form was unloaded has no widget: it shows nothing and its settings are moot.
+bool Control::Visible() const { return widget_ && !widget_->isHidden(); }
+void Control::setVisible(bool visible) {
+    if (widget_) widget_->setVisible(visible);
+}
+bool Control::Enabled() const { return widget_ && widget_->isEnabled(); }
+void Control::setEnabled(bool enabled) {
+    if (widget_) widget_->setEnabled(enabled);
+}
+void Control::ZOrder() {
+    if (widget_) widget_->raise();
+}
 
 void Control::Drag(DragAction action) {
     if (action == DragAction::Begin) {
+        if (!widget_) return;
         DragSession::begin(*this);
     } else {
         DragSession::end(action == DragAction::End);

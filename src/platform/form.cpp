@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -18,6 +19,10 @@ namespace platform {
 
 namespace {
 int loadedForms = 0;
+// The loop of RunUntilNoFormIsLoaded while it runs. Only this loop ends with the last form: a
+// message box's own loop (a form unloaded from the tray menu while a box waits) runs on until
+// the box is answered.
+QEventLoop* mainLoop = nullptr;
 }
 
 // Key preview: the form sees every key pressed in its window before the focused control does;
@@ -45,10 +50,13 @@ FormWidget::FormWidget(Form& form) : ControlWidget(form, nullptr), form_(form) {
     setFocusPolicy(Qt::StrongFocus);
 }
 
+FormWidget::~FormWidget() { form_.window_ = nullptr; }
+
 void FormWidget::closeEvent(QCloseEvent* event) {
-    // The window system's close goes through the form's unload like every other way out.
+    // The window system's close goes through the form's unload like every other way out. It is
+    // input like a click: a disabled window ignores it.
     event->ignore();
-    if (form_.Loaded()) Unload(form_);
+    if (isEnabled() && form_.Loaded()) Unload(form_);
 }
 
 void FormWidget::changeEvent(QEvent* event) {
@@ -67,7 +75,11 @@ Form::Form() : Control(TopLevel{}) {
     qApp->installEventFilter(new KeyPreviewFilter(*this, window_));
 }
 
-Form::~Form() = default;
+// The controls of a derived form are gone by now; their widgets went with them.
+Form::~Form() {
+    if (loaded_) --loadedForms;
+    delete window_;
+}
 
 void Form::setCaption(const std::string& caption) { window_->setWindowTitle(QString::fromStdString(caption)); }
 
@@ -110,14 +122,16 @@ void Form::paint(QPainter& painter) {
     if (!picture_.empty()) painter.drawImage(0, 0, picture_.image());
 }
 
-int Form::WindowState() const { return window_->isMinimized() ? 1 : 0; }
+int Form::WindowState() const { return window_ && window_->isMinimized() ? 1 : 0; }
 
 void Form::setWindowState(int state) {
+    if (!window_) return;
     const Qt::WindowStates current = window_->windowState();
     window_->setWindowState(state == 1 ? (current | Qt::WindowMinimized) : (current & ~Qt::WindowMinimized));
 }
 
 void Form::Show() {
+    if (!window_) return;
     if (!positioned_) {
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             QRect area(QPoint(), window_->size());
@@ -133,16 +147,28 @@ void Form::Show() {
     window_->activateWindow();
 }
 
-void Form::Hide() { window_->hide(); }
+void Form::Hide() {
+    if (window_) window_->hide();
+}
 
 void Form::PopupMenu(MenuItem& menu) {
+    if (!window_) return;
     QMenu* popup = menu.buildPopup(window_);
     popup->setAttribute(Qt::WA_DeleteOnClose);
     popup->popup(QCursor::pos());
 }
 
+void Form::destroyWindow() {
+    for (const auto& release : releases_) release();
+    releases_.clear();
+    if (!window_) return;
+    window_->hide();
+    // Later: the unload may come from a handler of one of the window's own controls.
+    window_->deleteLater();
+}
+
 void Load(Form& form) {
-    if (form.loaded_) return;
+    if (form.loaded_ || !form.window_) return;
     form.loaded_ = true;
     ++loadedForms;
     dispatch(form.Load);
@@ -157,8 +183,17 @@ void Unload(Form& form) {
     });
     if (cancel != 0) return;
     form.loaded_ = false;
-    form.window_->hide();
-    if (--loadedForms == 0) QCoreApplication::quit();
+    form.destroyWindow();
+    if (--loadedForms == 0 && mainLoop) mainLoop->exit();
+}
+
+int RunUntilNoFormIsLoaded() {
+    if (loadedForms == 0) return 0;
+    QEventLoop loop;
+    mainLoop = &loop;
+    const int code = loop.exec();
+    mainLoop = nullptr;
+    return code;
 }
 
 }  // namespace platform

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/colour.h"
 #include "platform/control.h"
@@ -43,6 +45,10 @@ public:
     void PopupMenu(MenuItem& menu);
     bool Loaded() const { return loaded_; }
 
+    // Runs when the form is unloaded, after its Unload handler and before its window goes:
+    // what the form holds besides its controls goes with it (see Component).
+    void atUnload(std::function<void()> release) { releases_.push_back(std::move(release)); }
+
     std::function<void()> Load;
     std::function<void(int& cancel)> Unload;
     std::function<void()> Resize;
@@ -57,17 +63,42 @@ private:
     friend class FormWidget;
     friend class KeyPreviewFilter;
 
+    // Unloading destroys the window with every control's widget; a control without its widget
+    // keeps its properties but shows nothing and raises no events.
+    void destroyWindow();
+
     FormWidget* window_ = nullptr;
+    std::vector<std::function<void()>> releases_;
     Picture picture_;
     Colour backColor_ = 0xC0C0C0;
     bool positioned_ = false;
     bool loaded_ = false;
 };
 
-// Runs the form's Load handler and then shows it.
+// Something a form holds besides its controls, such as a media player: it lives from the
+// form's creation until the form is unloaded, when it is destroyed with the form's controls.
+template <class T>
+class Component {
+public:
+    Component(Form& form, std::unique_ptr<T> object) : object_(std::move(object)) {
+        form.atUnload([this] { object_.reset(); });
+    }
+    T* operator->() const { return object_.get(); }
+    T* get() const { return object_.get(); }
+
+private:
+    std::unique_ptr<T> object_;
+};
+
+// Runs the form's Load handler and then shows it. A form is loaded once: after its unload its
+// window is gone.
 void Load(Form& form);
-// Runs the form's Unload handler; unless it cancels, the window goes away. The program ends
-// when no form is loaded any more.
+// Runs the form's Unload handler; unless it cancels, the form's components, window and
+// controls are destroyed. The program ends when no form is loaded any more.
 void Unload(Form& form);
+
+// The program's event loop: runs until no form is loaded, and returns at once when none is,
+// for instance when the last one was unloaded while its Load handler was still running.
+int RunUntilNoFormIsLoaded();
 
 }  // namespace platform

@@ -10,6 +10,7 @@ class Form;
 class FormWidget : public ControlWidget {
 public:
     FormWidget(Form& form);
+    ~FormWidget() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

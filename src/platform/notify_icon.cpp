@@ -107,7 +107,7 @@ std::vector<NotifyIconState> notifyIcons() {
     return states;
 }
 
-void assumeNotificationArea(bool present) { assumedArea = present; }
+void assumeNotificationArea(std::optional<bool> present) { assumedArea = present; }
 
 void simulateTrayClick(std::uint32_t hWnd, int uID, TrayClick click) {
     auto found = icons().find({hWnd, uID});

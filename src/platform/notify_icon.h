@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,8 +51,9 @@ struct NotifyIconState {
 };
 std::vector<NotifyIconState> notifyIcons();
 
-// Tests on a display without a notification area pretend to have one (or not).
-void assumeNotificationArea(bool present);
+// Tests on a display without a notification area pretend to have one (or not); nullopt asks
+// the desktop again.
+void assumeNotificationArea(std::optional<bool> present);
 
 // Delivers a click on an icon through the same path as the desktop's notification area.
 enum class TrayClick { LeftPress, DoubleClick, RightClick, MiddleClick };

@@ -57,7 +57,8 @@ public:
     platform::MenuItem menuOpen{"&Show"}, menuMini{"&Minimize"}, mnBarSep1{"-"}, MenuUp{"Sound Up"},
         MenuDown{"Sound Down"}, mnBarSep2{"-"}, menuExit{"&Exit"};
 
-    std::unique_ptr<media::MediaPlayer> MediaPlayer1;
+    // The media player goes with the window when it is unloaded, which ends any playback.
+    platform::Component<media::MediaPlayer> MediaPlayer1;
     // The About window while it is open (and until the next opening replaces it).
     std::unique_ptr<about> aboutWindow;
 

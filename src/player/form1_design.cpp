@@ -44,7 +44,7 @@ void designBar(platform::Frame& frame, int left, int top, int width, int height)
 }  // namespace
 
 Form1::Form1(const MediaPlayerFactory& makeMediaPlayer)
-    : MediaPlayer1(makeMediaPlayer(MediaPlayer1Strip)),
+    : MediaPlayer1(*this, makeMediaPlayer(MediaPlayer1Strip)),
       StationSlot{&Label4,  &Label6,  &Label7,  &Label8,  &Label9,  &Label10, &Label11,
                   &Label12, &Label23, &Label5,  &Label15, &Label14, &Label13, &Label16,
                   &Label17, &Label18, &Label19, &Label20, &Label21} {

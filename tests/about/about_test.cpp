@@ -2,9 +2,11 @@
 // when clicked, and the main window is disabled while it is open.
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include "about/about.h"
+#include "platform/notify_icon.h"
 #include "player_fixture.h"
 
 namespace {
@@ -50,6 +52,9 @@ TEST_F(AboutTest, OpensOverADisabledMainWindowAndCloseEnablesItAgain) {
     EXPECT_TRUE(player->calls.empty()) << "the main window takes no clicks meanwhile";
     input::key(main, Qt::Key_Down);
     EXPECT_EQ(form->volume.Caption(), "31 Highest") << "nor keys";
+    main->close();  // the window manager's close
+    EXPECT_TRUE(form->Loaded()) << "nor a close request";
+    EXPECT_TRUE(main->isVisible());
 
     input::moveTo(box, kClose);
     EXPECT_TRUE(window.Label2.FontBold());
@@ -124,6 +129,22 @@ TEST_F(AboutTest, EveryOpeningIsFreshAndAnyCloseEnablesTheMainWindow) {
     EXPECT_TRUE(resting(second.lblURL));
     EXPECT_TRUE(resting(second.lblURL2));
     EXPECT_FALSE(second.Label2.FontBold());
+}
+
+TEST_F(AboutTest, ExitEndsTheSoundAndTheMainWindowAndCloseThenEndsTheProgram) {
+    open();
+    form->menuExit.Click();
+    EXPECT_TRUE(playerReleased) << "the media player goes with the window: the sound stops";
+    EXPECT_TRUE(platform::notifyIcons().empty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(form->widget(), nullptr) << "the window and its controls are destroyed";
+    EXPECT_TRUE(box->isVisible()) << "the About window stays until its own Close";
+
+    QTimer::singleShot(0, [&] {
+        input::moveTo(box, kClose);
+        input::click(box, kClose);
+    });
+    EXPECT_EQ(platform::RunUntilNoFormIsLoaded(), 0) << "its Close unloads the last window";
 }
 
 }  // namespace

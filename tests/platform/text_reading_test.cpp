@@ -9,6 +9,7 @@
 #include "platform/runtime_error.h"
 #include "platform/text_encoding.h"
 #include "platform/text_file.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -26,10 +27,9 @@ TEST(TextEncoding, KeepsUtf8AndReadsEverythingElseAsWindows1252) {
 
 class TextFileTest : public ::testing::Test {
 protected:
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() / "wavelark-text-file-test.txt";
+    ScratchFolder folder;
+    std::filesystem::path path = folder.path() / "text.txt";
     void write(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-    void TearDown() override { std::filesystem::remove(path); }
     std::vector<std::string> readAll() {
         platform::TextFile file(path.string());
         std::vector<std::string> lines;

@@ -59,6 +59,17 @@ TEST_F(StartupTest, ExitFromTheMenuUnloadsEvenWhileHidden) {
     EXPECT_TRUE(platform::notifyIcons().empty());
 }
 
+// The icon is there before the station file is read, so Exit can come while its message waits;
+// the program must still end, though its event loop has not even started.
+TEST_F(StartupTest, ExitDuringTheStartUpMessageEndsTheProgram) {
+    platform::setMessageBoxHandler([this](const std::string&) { form->menuExit.Click(); });
+    platform::Load(makeForm());
+    EXPECT_FALSE(form->Loaded());
+    EXPECT_TRUE(playerReleased);
+    EXPECT_TRUE(platform::notifyIcons().empty());
+    EXPECT_EQ(platform::RunUntilNoFormIsLoaded(), 0);
+}
+
 TEST_F(StartupTest, CloseBoxUnloadsLikeExit) {
     writeStationFile("");
     Form1& window = loadForm();

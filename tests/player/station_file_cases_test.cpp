@@ -43,6 +43,8 @@ class StationFileCase : public PlayerFixture, public ::testing::WithParamInterfa
 
 TEST_P(StationFileCase, ShowsWhatTheFileSays) {
     const auto dir = kCases / GetParam();
+    ASSERT_TRUE(std::filesystem::is_regular_file(dir / "expected.txt"))
+        << "a case without its expected.txt would silently expect the defaults";
     const Expected expected = readExpected(dir / "expected.txt");
     if (std::filesystem::exists(dir / "wavelark.ini"))
         std::filesystem::copy_file(dir / "wavelark.ini", folder / "wavelark.ini");

@@ -11,26 +11,34 @@
 #include "platform/shell_execute.h"
 #include "player/sys_tray_icon.h"
 
+TestSeams::TestSeams(std::vector<std::string>& messages, std::vector<std::string>& openedUrls) {
+    platform::setMessageBoxHandler([&messages](const std::string& text) { messages.push_back(text); });
+    platform::setShellExecuteHandler([&openedUrls](const std::string& url) { openedUrls.push_back(url); });
+}
+
+TestSeams::~TestSeams() {
+    platform::setMessageBoxHandler({});
+    platform::setShellExecuteHandler({});
+    platform::assumeNotificationArea(std::nullopt);
+    platform::Shell_NotifyIcon(platform::NIM_DELETE, SysTrayIcon::TrayIconRecord);
+    SysTrayIcon::TrayIconRecord = {};
+}
+
 void PlayerFixture::SetUp() {
     previousFolder = std::filesystem::current_path();
-    folder = std::filesystem::temp_directory_path() /
-             ("wavelark-test-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    scratch = std::make_unique<ScratchFolder>();
+    folder = scratch->path();
     std::filesystem::current_path(folder);
-    platform::setMessageBoxHandler([this](const std::string& text) { messages.push_back(text); });
-    platform::setShellExecuteHandler([this](const std::string& url) { openedUrls.push_back(url); });
+    seams = std::make_unique<TestSeams>(messages, openedUrls);
 }
 
 void PlayerFixture::TearDown() {
     if (form && form->Loaded()) platform::Unload(*form);
     form.reset();
     QApplication::processEvents();
-    platform::setMessageBoxHandler({});
-    platform::setShellExecuteHandler({});
+    seams.reset();
     std::filesystem::current_path(previousFolder);
-    std::filesystem::remove_all(folder);
+    scratch.reset();
 }
 
 void PlayerFixture::writeStationFile(const std::string& bytes) {
@@ -46,6 +54,8 @@ Form1& PlayerFixture::makeForm() {
     form = std::make_unique<Form1>([this](platform::StatusStrip&) {
         auto recorder = std::make_unique<RecordingMediaPlayer>();
         player = recorder.get();
+        playerReleased = false;
+        recorder->released = &playerReleased;
         return recorder;
     });
     return *form;

@@ -11,11 +11,23 @@
 
 #include "player/form1.h"
 #include "recording_media_player.h"
+#include "scratch_folder.h"
 
 class QWidget;
 
-// Runs each test in a fresh working folder with message boxes and web sites recorded, and
-// offers a player window whose media player is a recorder.
+// The window layer's test seams, set for one test and put back by one object: message boxes and
+// web sites recorded; afterwards the real dialog and browser, the desktop's own answer about a
+// notification area, no icon left behind and an empty tray record.
+class TestSeams {
+public:
+    TestSeams(std::vector<std::string>& messages, std::vector<std::string>& openedUrls);
+    ~TestSeams();
+    TestSeams(const TestSeams&) = delete;
+    TestSeams& operator=(const TestSeams&) = delete;
+};
+
+// Runs each test in a fresh working folder of its own with the seams set, and offers a player
+// window whose media player is a recorder.
 class PlayerFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -39,7 +51,13 @@ protected:
     std::vector<std::string> messages;
     std::vector<std::string> openedUrls;
     RecordingMediaPlayer* player = nullptr;
+    // Set when the window lets its media player go.
+    bool playerReleased = false;
     std::unique_ptr<Form1> form;
+
+private:
+    std::unique_ptr<ScratchFolder> scratch;
+    std::unique_ptr<TestSeams> seams;
 };
 
 // Real input through the window system: events enter at the window and reach whatever control

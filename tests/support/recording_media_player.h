@@ -8,6 +8,9 @@
 // A media player that only records what the window asks of it.
 class RecordingMediaPlayer : public media::MediaPlayer {
 public:
+    ~RecordingMediaPlayer() override {
+        if (released) *released = true;
+    }
     int volume() const override {
         ++volumeReads;
         return volume_;
@@ -36,6 +39,7 @@ public:
     std::vector<std::string> calls;
     mutable int volumeReads = 0;
     bool failOpen = false;
+    bool* released = nullptr;
 
 private:
     int volume_ = 0;
