@@ -1,5 +1,7 @@
 #include "platform/notify_icon.h"
 
+#include <QGuiApplication>
+#include <QMouseEvent>
 #include <QSystemTrayIcon>
 #include <cstring>
 #include <map>
@@ -55,6 +57,54 @@ void deliver(const NOTIFYICONDATA& record, int mouseMessage) {
     });
 }
 
+// An XEmbed notification area reports the context click when the right button goes down, but
+// the icon's message is the button's release (pressing and holding shows nothing). This waits
+// for the release, which the icon's window receives under the press's implicit grab. It belongs
+// to the icon, so it goes with it.
+class RightButtonRelease : public QObject {
+public:
+    static constexpr const char* kName = "right-button-release";
+
+    RightButtonRelease(QObject* icon, Key key) : QObject(icon), key_(key) {
+        setObjectName(kName);
+        qApp->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonRelease ||
+            static_cast<QMouseEvent*>(event)->button() != Qt::RightButton) {
+            return false;
+        }
+        qApp->removeEventFilter(this);
+        setObjectName(QString());
+        // After the release has been handled: a menu opened from within it would see it too.
+        QMetaObject::invokeMethod(
+            qApp,
+            [key = key_] {
+                auto current = icons().find(key);
+                if (current != icons().end()) deliver(current->second.record, WM_RBUTTONUP);
+            },
+            Qt::QueuedConnection);
+        deleteLater();
+        return false;
+    }
+
+private:
+    Key key_;
+};
+
+void activated(QSystemTrayIcon* icon, Key key, QSystemTrayIcon::ActivationReason reason) {
+    auto current = icons().find(key);
+    if (current == icons().end()) return;
+    if (reason == QSystemTrayIcon::Context && (QGuiApplication::mouseButtons() & Qt::RightButton)) {
+        // One wait at a time: a second report before the release changes nothing.
+        if (!icon->findChild<QObject*>(RightButtonRelease::kName, Qt::FindDirectChildrenOnly))
+            new RightButtonRelease(icon, key);
+        return;
+    }
+    deliver(current->second.record, mouseMessageOf(reason));
+}
+
 void apply(Entry& entry, const NOTIFYICONDATA& data) {
     entry.record = data;
     if (data.uFlags & NIF_ICON) entry.icon->setIcon(Picture::fromHandle(data.hIcon).icon());
@@ -73,11 +123,9 @@ bool Shell_NotifyIcon(int message, const NOTIFYICONDATA& data) {
             Entry& entry = icons()[key];
             entry.icon = std::make_unique<QSystemTrayIcon>();
             apply(entry, data);
-            QObject::connect(entry.icon.get(), &QSystemTrayIcon::activated, entry.icon.get(),
-                             [key](QSystemTrayIcon::ActivationReason reason) {
-                                 auto current = icons().find(key);
-                                 if (current != icons().end()) deliver(current->second.record, mouseMessageOf(reason));
-                             });
+            QSystemTrayIcon* icon = entry.icon.get();
+            QObject::connect(icon, &QSystemTrayIcon::activated, icon,
+                             [icon, key](QSystemTrayIcon::ActivationReason reason) { activated(icon, key, reason); });
             entry.icon->show();
             return notificationArea();
         }

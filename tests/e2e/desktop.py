@@ -332,6 +332,13 @@ class Desktop:
         """Clicks where the pointer is."""
         self._run(["xdotool", "click", str(button)], check=True)
 
+    def button_down(self, button):
+        """Presses `button` where the pointer is and holds it."""
+        self._run(["xdotool", "mousedown", str(button)], check=True)
+
+    def button_up(self, button):
+        self._run(["xdotool", "mouseup", str(button)], check=True)
+
     def key(self, name):
         """Presses and releases a key (xdotool key names) in the focused window."""
         self._run(["xdotool", "key", name], check=True)

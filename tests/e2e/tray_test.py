@@ -2,12 +2,15 @@
 """The tray icon on a desktop with a notification area (trayer, XEmbed).
 
 Minimising hides the window and leaves the icon; a left click on the icon brings the window back
-in its place and size, every time; a right click pops up the menu, whose items act; Exit from the
-menu while the window is hidden ends the program and takes the icon away.
+in its place and size, every time; the right button's release (not its press) pops up the menu,
+whose items act; Exit from the menu while the window is hidden ends the program; while the About
+window is open (with a station playing) it ends the sound and the player window at once, and the
+About window's Close then ends the program.
 """
 
 import os
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -15,10 +18,18 @@ import player as layout  # noqa: E402
 from desktop import Desktop  # noqa: E402
 from player import Player  # noqa: E402
 from processes import WaitTimeout, wait_until  # noqa: E402
+from sound import SoundServer  # noqa: E402
 from suite import run  # noqa: E402
+from tone_station import ToneStation  # noqa: E402
 
 CYCLES = 10
+# How long a held right button is watched for a menu that must not come. The player decides on
+# the press at once; this is an observation period, not a wait for something to happen.
+HOLD = 1.0
 MENU = ["&Show", "&Minimize", "Sound Up", "Sound Down", "&Exit"]
+TONE = 440
+# The player's 5 s pre-buffer and room for a busy machine.
+FIRST_SOUND = 9.0
 
 
 def the_icon_appears(session):
@@ -91,7 +102,7 @@ def minimise_and_restore_from_the_icon(session):
 
 def _choose(session, item):
     """Right-clicks the tray icon and clicks `item` in the menu that pops up; returns how many
-    items the menu had."""
+    items the menu had. session.chosen_at is when the item was clicked."""
     desktop = session.desktop
     before = desktop.override_redirect_windows()
     desktop.click_tray_icon(desktop.tray_icons()[0], 3)
@@ -100,12 +111,34 @@ def _choose(session, item):
     if len(items) == len(MENU):
         top, bottom = items[MENU.index(item)]
         desktop.hover(menu.left + menu.width // 2, (top + bottom) // 2)
+        session.chosen_at = time.monotonic()
         desktop.press_button(1)
     else:
         desktop.key("Escape")
     wait_until(lambda: menu.id not in {w.id for w in desktop.override_redirect_windows()}, 10,
                "the menu to close")
     return len(items)
+
+
+def the_menu_opens_on_release(session):
+    desktop = session.desktop
+    before = desktop.override_redirect_windows()
+    desktop.move_pointer(*desktop.tray_icons()[0].centre())
+    desktop.button_down(3)
+    try:
+        watched_until = time.monotonic() + HOLD
+        popped = False
+        while time.monotonic() < watched_until and not popped:
+            popped = any(w.id not in {b.id for b in before} for w in desktop.override_redirect_windows())
+            time.sleep(0.05)
+        session.check("pressing and holding the right button shows nothing", not popped)
+    finally:
+        desktop.button_up(3)
+    menu = desktop.wait_for_popup(before)
+    session.check("releasing it shows the menu", True)
+    desktop.key("Escape")
+    wait_until(lambda: menu.id not in {w.id for w in desktop.override_redirect_windows()}, 10,
+               "the menu to close")
 
 
 def the_menu(session):
@@ -139,19 +172,47 @@ def exit_from_the_menu_while_hidden(session):
     session.check("the icon is gone from the tray", gone)
 
 def exit_while_the_about_window_is_open(session):
-    """Exit unloads the player window only: the About window stays until its own Close, which
+    """With a station playing and the About window open, the window manager's close on the
+    disabled player window does nothing; Exit unloads the player window only: the sound stops at
+    once and the icon and the window go, while the About window stays until its own Close, which
     then ends the program as the last window goes."""
     desktop = session.desktop
-    player = Player(session, desktop, [("Nowhere", "http://127.0.0.1:1/", "Nowhere")],
-                    name="wavelark-about")
+    sound = SoundServer(session.processes, session.folder)
+    station = ToneStation(session.processes, session.folder)
+    station.add_mount("/tone.mp3", TONE)
+    station.start()
+    station.wait_for_burst("/tone.mp3")
+    recorder = sound.record()
+    player = Player(session, desktop, [("Tone", station.url("/tone.mp3"), "Tone")],
+                    env=sound.client_variables(), name="wavelark-about")
     player.wait_for_window()
     wait_until(desktop.tray_icons, 20, "the player's icon in the tray")
+    player.hover(layout.slot(0))
+    clicked = time.monotonic()
+    desktop.press_button(1)
+    recorder.wait_for_tone(TONE, clicked, FIRST_SOUND)
     player.click(layout.ABOUT_LABEL)
     about = desktop.wait_for_window(layout.ABOUT_TITLE, 15)
     session.player = player
+
+    desktop.activate(player.window.id)
+    desktop.key("alt+F4")
+    closed = time.monotonic()
+    level = recorder.tone_level(TONE, closed + 0.5, closed + 1.5)
+    info = player.info()
+    session.check("the window manager's close on the disabled window does nothing",
+                  player.process.poll() is None and bool(info and info.viewable))
+    session.check("and the station plays on", level > -30, f"{level:.1f} dBFS")
+
     _choose(session, "&Exit")
+    chosen = session.chosen_at
+    quiet = recorder.wait_for_silence(chosen, 5)
+    session.check("Exit with the About window open stops the sound within a second",
+                  quiet - chosen <= 1.0, f"silent after {max(0.0, quiet - chosen):.2f} s")
     gone = wait_until(lambda: not desktop.tray_icons(), 10, "the icon to leave the tray")
-    session.check("Exit with the About window open takes the icon away", gone)
+    session.check("and takes the icon away", gone)
+    session.check("and the player window", wait_until(lambda: player.window_on_show() is None,
+                                                      10, "the player window to go"))
     left = desktop.window_info(about.id)
     session.check("the About window stays until its own Close", bool(left and left.viewable))
     player.click(layout.ABOUT_CLOSE, window=about)
@@ -164,6 +225,7 @@ if __name__ == "__main__":
         [
             the_icon_appears,
             minimise_and_restore_from_the_icon,
+            the_menu_opens_on_release,
             the_menu,
             exit_from_the_menu_while_hidden,
             exit_while_the_about_window_is_open,
