@@ -21,9 +21,18 @@ public:
     std::uint32_t current = 0;
     QWidget* window = nullptr;
     QPointF lastGlobal;
+    // The pointer has left the window: nothing of it is under the pointer.
+    bool outside = false;
 
     bool eventFilter(QObject* receiver, QEvent* event) override {
         const auto type = event->type();
+        // One fast move can take the pointer out of the window with no move inside it after
+        // the link: the window's leave is then the only sign, and the link must hear of it.
+        if (type == QEvent::Leave && receiver == window) {
+            outside = true;
+            moved();
+            return false;
+        }
         if (type != QEvent::MouseMove && type != QEvent::MouseButtonRelease &&
             type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick) {
             return false;
@@ -33,6 +42,7 @@ public:
         auto* mouse = static_cast<QMouseEvent*>(event);
         lastGlobal = mouse->globalPosition();
         window = widget->window();
+        outside = false;
         if (type == QEvent::MouseMove) {
             moved();
         } else if (type == QEvent::MouseButtonRelease) {
@@ -43,7 +53,7 @@ public:
 
     // The control under the pointer and the pointer's place inside it, in twips.
     Control* target(QPointF& local) const {
-        if (!window) return nullptr;
+        if (!window || outside) return nullptr;
         const QPoint inWindow = window->mapFromGlobal(lastGlobal.toPoint());
         QWidget* hit = window->childAt(inWindow);
         if (!hit) hit = window;

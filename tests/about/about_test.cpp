@@ -84,6 +84,15 @@ TEST_F(AboutTest, LinkArmsUnderThePointerAndRestsWhenItLeaves) {
 
     input::moveTo(box, kSentence);
     EXPECT_TRUE(resting(window.lblURL));
+
+    // One fast move from the link out of the window: only the window's leave tells.
+    input::moveTo(box, kPublisherLink);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(box, &leave);
+    EXPECT_TRUE(resting(window.lblURL));
+    input::moveTo(box, kClose);
+    input::click(box, kClose);
+    EXPECT_FALSE(box->isVisible()) << "the next click is not swallowed";
     EXPECT_TRUE(openedUrls.empty());
 }
 
