@@ -17,9 +17,13 @@ QFont toQFont(const Font& font) {
     qfont.setPixelSize(static_cast<int>(std::lround(font.size * 96.0 / 72.0)));
     qfont.setBold(font.bold);
     qfont.setUnderline(font.underline);
-    // MS Sans Serif is narrower than the faces that stand in for it; without this, sentences
-    // laid out around other labels run into them.
-    if (font.name == "MS Sans Serif") qfont.setStretch(97);
+    // MS Sans Serif is a narrow bitmap face. Whole-pixel advances (full hinting) and a slightly
+    // narrower stretch put the stand-in's words where the design's were: a sentence laid out
+    // around other labels keeps a space before each of them and still breaks where it should.
+    if (font.name == "MS Sans Serif") {
+        qfont.setStretch(95);
+        qfont.setHintingPreference(QFont::PreferFullHinting);
+    }
     return qfont;
 }
 

@@ -225,6 +225,17 @@ def the_about_window(session):
     shot.save_png(os.path.join(session.folder, "about.png"))
     _update_docs(session, shot, "about.png")
 
+    # A link arms under the pointer and rests again when the pointer leaves the window in one
+    # jump, with no move inside the window after the link.
+    link = (about.left + 168, about.top + 128, 129, 17)
+    resting = shot.crop(168, 128, 129, 17)
+    desktop.hover(about.left + 180, about.top + 134)
+    desktop.wait_for_change(link, resting, 10, "the link to arm")
+    desktop.move_pointer(0, 0)
+    desktop.wait_for_picture(link, lambda crop: crop.differing_pixels(resting) == 0, 10,
+                             "the link to rest")
+    session.check("a link rests when the pointer leaves the window in one move", True)
+
     # Meanwhile the main window is disabled: a click on Stop does nothing.
     player.hover(layout.STOP, changes=False)
     clicked = time.monotonic()

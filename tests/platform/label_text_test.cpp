@@ -38,13 +38,16 @@ TEST_F(LabelTextTest, WrapsAtSpacesAndKeepsAnOverlongWordWhole) {
               (QStringList{"Supercalifragilistic", "FM"}));
     EXPECT_EQ(texts(platform::LabelText::layout("A\r\nB", metrics, width)),
               (QStringList{"A", "B"}));
-    // The About sentence: its run of blanks carries "and" onto the second line.
+    // The About sentence in its own face: its run of blanks carries "and" onto the second line,
+    // and "by" ends at least a blank short of the link laid over the first line (128 pixels on).
+    const QFontMetrics about(platform::toQFont({"MS Sans Serif", 8.25, false}));
     const QString sentence =
         "This player is presented by" + QString(36, ' ') + "and" + QString(21, ' ') + ".";
-    const auto lines = texts(platform::LabelText::layout(sentence, metrics, 249));
+    const auto lines = texts(platform::LabelText::layout(sentence, about, 249));
     ASSERT_GE(lines.size(), 2);
     EXPECT_TRUE(lines[0].startsWith("This player is presented by"));
     EXPECT_TRUE(lines[1].startsWith("and"));
+    EXPECT_LE(about.horizontalAdvance("This player is presented by "), 128);
 }
 
 TEST_F(LabelTextTest, UnderlineFollowsItsCharacterOntoTheNextLine) {
