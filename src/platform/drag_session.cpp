@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QWidget>
 
 #include "platform/control.h"
@@ -19,13 +20,20 @@ class DragFilter : public QObject {
 public:
     std::uint32_t source = 0;
     std::uint32_t current = 0;
-    QWidget* window = nullptr;
+    QPointer<QWidget> window;
     QPointF lastGlobal;
     // The pointer has left the window: nothing of it is under the pointer.
     bool outside = false;
 
     bool eventFilter(QObject* receiver, QEvent* event) override {
         const auto type = event->type();
+        // A dragged control whose window was closed meanwhile drags no more; the event that
+        // finds out goes on as if no drag had been on.
+        Control* dragged = Control::fromHandle(source);
+        if (!dragged || !dragged->widget()) {
+            DragSession::end(false);
+            return false;
+        }
         // One fast move can take the pointer out of the window with no move inside it after
         // the link: the window's leave is then the only sign, and the link must hear of it.
         if (type == QEvent::Leave && receiver == window) {
@@ -85,7 +93,7 @@ void DragFilter::moved() {
         if (over) sendDragOver(*over, *dragged, local, DragState::Over);
         return;
     }
-    if (previous) {
+    if (previous && previous->widget()) {
         sendDragOver(*previous, *dragged, previous->widget()->mapFromGlobal(lastGlobal), DragState::Leave);
         // The leave handler may have ended the drag.
         if (!DragSession::active()) return;

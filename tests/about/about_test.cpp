@@ -66,7 +66,7 @@ TEST_F(AboutTest, OpensOverADisabledMainWindowAndCloseEnablesItAgain) {
     input::moveTo(box, kClose);
     input::click(box, kClose);
     EXPECT_TRUE(form->Enabled());
-    EXPECT_FALSE(box->isVisible());
+    EXPECT_FALSE(window.Loaded());
     EXPECT_TRUE(openedUrls.empty());
 
     input::click(main, {20, 14});
@@ -92,7 +92,7 @@ TEST_F(AboutTest, LinkArmsUnderThePointerAndRestsWhenItLeaves) {
     EXPECT_TRUE(resting(window.lblURL));
     input::moveTo(box, kClose);
     input::click(box, kClose);
-    EXPECT_FALSE(box->isVisible()) << "the next click is not swallowed";
+    EXPECT_FALSE(window.Loaded()) << "the next click is not swallowed";
     EXPECT_TRUE(openedUrls.empty());
 }
 

@@ -55,7 +55,7 @@ TEST_F(StartupTest, ExitFromTheMenuUnloadsEvenWhileHidden) {
     window.Hide();
     window.menuExit.Click();
     EXPECT_FALSE(window.Loaded());
-    EXPECT_FALSE(window.widget()->isVisible());
+    EXPECT_FALSE(window.Visible());
     EXPECT_TRUE(platform::notifyIcons().empty());
 }
 
