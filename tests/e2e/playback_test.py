@@ -16,7 +16,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import player as layout  # noqa: E402
 from desktop import Desktop  # noqa: E402
 from player import Player  # noqa: E402
-from processes import wait_until  # noqa: E402
+from processes import free_port, wait_until  # noqa: E402
 from sound import SoundServer  # noqa: E402
 from suite import run  # noqa: E402
 from tone_station import ToneStation  # noqa: E402
@@ -40,7 +40,7 @@ def _stations(station):
     ours = [
         ("Tone 440 Hz", station.url("/tone.mp3"), STATION_NAME),
         ("No burst", station.url("/tone-noburst.mp3"), "Wavelark test tone without burst"),
-        ("Refused", "http://127.0.0.1:1/tone.mp3", "Nobody listens here"),
+        ("Refused", f"http://127.0.0.1:{free_port()}/tone.mp3", "Nobody listens here"),
         ("Missing", station.url("/missing.mp3"), "No such mount"),
     ]
     sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../examples/wavelark.ini")

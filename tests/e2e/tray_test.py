@@ -211,8 +211,9 @@ def exit_while_the_about_window_is_open(session):
                   quiet - chosen <= 1.0, f"silent after {max(0.0, quiet - chosen):.2f} s")
     gone = wait_until(lambda: not desktop.tray_icons(), 10, "the icon to leave the tray")
     session.check("and takes the icon away", gone)
-    session.check("and the player window", wait_until(lambda: player.window_on_show() is None,
-                                                      10, "the player window to go"))
+    session.check("and destroys the player window",
+                  wait_until(lambda: not desktop.find_windows(layout.TITLE), 10,
+                             "the player window to go"))
     left = desktop.window_info(about.id)
     session.check("the About window stays until its own Close", bool(left and left.viewable))
     player.click(layout.ABOUT_CLOSE, window=about)
