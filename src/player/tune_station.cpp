@@ -57,6 +57,8 @@ void Form1::TuneStation(const std::string& stationIndex, const std::string& capt
         const int c = wholeNumber(captionIndex);
         if (c < 0 || c > kSlotCount - 1) throw platform::errors::invalidCall();
         station.setCaption(displayNames[c]);
+    } catch (const media::EngineUnavailable&) {
+        // No station can play, so a new station file cannot help: the strip says what is wrong.
     } catch (const std::exception&) {
         showStationFileMessage();
     }

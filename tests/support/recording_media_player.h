@@ -25,7 +25,8 @@ public:
     void play() override { calls.push_back("play"); }
     void stop() override { calls.push_back("stop"); }
     void open(const std::string& address) override {
-        if (failOpen) throw std::runtime_error("engine unavailable");
+        if (failOpen) throw std::runtime_error("cannot open");
+        if (noEngine) throw media::EngineUnavailable();
         fileName_ = address;
         calls.push_back("open " + address);
     }
@@ -45,6 +46,7 @@ public:
     std::vector<std::string> calls;
     mutable int volumeReads = 0;
     bool failOpen = false;
+    bool noEngine = false;
 
 private:
     int volume_ = 0;

@@ -126,7 +126,11 @@ void MpvMediaPlayer::open(const std::string& address) {
 void MpvMediaPlayer::ensureEngine() {
     if (handle_) return;
     handle_ = startMpvEngine(options_, mpvVolumeFor(volume_), muted_);
-    if (!handle_) throw platform::RuntimeError{429, "The media engine could not be started"};
+    if (!handle_) {
+        machine_.engineUnavailable(now());
+        carryOut();
+        throw EngineUnavailable();
+    }
     // Set last: it may call back at once, and the drain then finds the handle.
     mpv_set_wakeup_callback(handle_, &MpvMediaPlayer::onWakeup, bridge_.get());
 }

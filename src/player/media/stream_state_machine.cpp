@@ -222,6 +222,12 @@ void StreamStateMachine::engineLost(Time now) {
     failure_ = status_text::kFailed;
 }
 
+void StreamStateMachine::engineUnavailable(Time now) {
+    endSession(now);
+    phase_ = Phase::Failed;
+    failure_ = status_text::kNoAudioEngine;
+}
+
 // --- Time ----------------------------------------------------------------------------------
 
 void StreamStateMachine::wake(Time now) {

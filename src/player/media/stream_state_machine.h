@@ -75,8 +75,9 @@ public:
     // The title the stream sends, as it comes (ICY title bytes or a tag).
     void titleSent(std::string_view raw);
     void engineLog(std::string_view prefix, std::string_view level, std::string_view text);
-    // The engine shut down by itself.
+    // The engine shut down by itself, or could not be started at all.
     void engineLost(Time now);
+    void engineUnavailable(Time now);
 
     // Runs whatever was due by now.
     void wake(Time now);
