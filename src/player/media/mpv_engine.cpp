@@ -60,44 +60,45 @@ void feedMetadata(StreamStateMachine& machine, const mpv_node* metadata) {
 
 }  // namespace
 
-mpv_handle* startMpvEngine(const EngineOptions& options, double volume, bool muted) {
+mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, double volume,
+                           bool muted) {
     // mpv refuses to start unless numbers are formatted the C way; the application object
     // has set the user's locale by now.
     std::setlocale(LC_NUMERIC, "C");
-    mpv_handle* handle = mpv_create();
+    mpv_handle* handle = mpv.create();
     if (!handle) return nullptr;
     bool ok = true;
     for (const auto& [name, value] : kEngineOptions) {
-        ok = ok && mpv_set_option_string(handle, name, value) >= 0;
+        ok = ok && mpv.setOptionString(handle, name, value) >= 0;
     }
     // PulseAudio asks for audio as often as the stream's buffer is short: 200 ms instead of
     // mpv's 100 ms halves the engine's wakeups and CPU while playing. Volume and mute are
     // applied before that buffer, so they are heard 0.2 s after the click instead of 0.1 s;
     // stop and a new station still cut at once. Only PulseAudio's output has the option.
-    mpv_set_option_string(handle, "pulse-buffer", "200");
+    mpv.setOptionString(handle, "pulse-buffer", "200");
     if (!options.audioOutput.empty()) {
-        ok = ok && mpv_set_option_string(handle, "ao", options.audioOutput.c_str()) >= 0;
+        ok = ok && mpv.setOptionString(handle, "ao", options.audioOutput.c_str()) >= 0;
     }
     for (const auto& [name, value] : options.extraOptions) {
-        ok = ok && mpv_set_option_string(handle, name.c_str(), value.c_str()) >= 0;
+        ok = ok && mpv.setOptionString(handle, name.c_str(), value.c_str()) >= 0;
     }
     int mute = muted ? 1 : 0;
-    ok = ok && mpv_set_option(handle, "volume", MPV_FORMAT_DOUBLE, &volume) >= 0;
-    ok = ok && mpv_set_option(handle, "mute", MPV_FORMAT_FLAG, &mute) >= 0;
-    ok = ok && mpv_initialize(handle) >= 0;
+    ok = ok && mpv.setOption(handle, "volume", MPV_FORMAT_DOUBLE, &volume) >= 0;
+    ok = ok && mpv.setOption(handle, "mute", MPV_FORMAT_FLAG, &mute) >= 0;
+    ok = ok && mpv.initialize(handle) >= 0;
     if (!ok) {
-        mpv_terminate_destroy(handle);
+        mpv.terminateDestroy(handle);
         return nullptr;
     }
     // Warnings and errors carry the reasons that end-file codes leave out.
-    mpv_request_log_messages(handle, "warn");
-    mpv_observe_property(handle, kCoreIdle, "core-idle", MPV_FORMAT_FLAG);
-    mpv_observe_property(handle, kPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
-    mpv_observe_property(handle, kBufferingState, "cache-buffering-state", MPV_FORMAT_INT64);
-    mpv_observe_property(handle, kMetadata, "metadata", MPV_FORMAT_NODE);
+    mpv.requestLogMessages(handle, "warn");
+    mpv.observeProperty(handle, kCoreIdle, "core-idle", MPV_FORMAT_FLAG);
+    mpv.observeProperty(handle, kPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
+    mpv.observeProperty(handle, kBufferingState, "cache-buffering-state", MPV_FORMAT_INT64);
+    mpv.observeProperty(handle, kMetadata, "metadata", MPV_FORMAT_NODE);
     // Live streams have no size; a file served whole does. (Duration is no help: mpv learns
     // a live stream's length once its end is in the cache.)
-    mpv_observe_property(handle, kFileSize, "file-size", MPV_FORMAT_INT64);
+    mpv.observeProperty(handle, kFileSize, "file-size", MPV_FORMAT_INT64);
     return handle;
 }
 

@@ -3,11 +3,9 @@
 #include <chrono>
 #include <cstdint>
 
+#include "player/media/mpv_client.h"
 #include "player/media/mpv_media_player.h"
 #include "player/media/stream_state_machine.h"
-
-struct mpv_event;
-struct mpv_handle;
 
 namespace media {
 
@@ -21,9 +19,10 @@ enum MpvProperty : std::uint64_t {
 };
 
 // A new mpv set up for the player, with the volume and mute the window set before it existed,
-// watching the properties above and sending its warning and error lines. Null when libmpv is
-// missing or refuses to start.
-mpv_handle* startMpvEngine(const EngineOptions& options, double volume, bool muted);
+// watching the properties above and sending its warning and error lines. Null when mpv refuses
+// to start.
+mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, double volume,
+                           bool muted);
 
 // Hands one of mpv's events to the machine in its own terms.
 void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now);

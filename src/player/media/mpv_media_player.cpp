@@ -2,13 +2,12 @@
 // carries out what it decides. The decisions themselves live in stream_state_machine.cpp.
 #include "player/media/mpv_media_player.h"
 
-#include <mpv/client.h>
-
 #include <atomic>
 
 #include "platform/runtime_error.h"
 #include "platform/timer.h"
 #include "platform/ui_thread.h"
+#include "player/media/mpv_client.h"
 #include "player/media/mpv_engine.h"
 #include "player/media/stream_state_machine.h"
 #include "player/media/volume_scale.h"
@@ -61,6 +60,7 @@ private:
     StatusDisplay& display_;
     const EngineOptions options_;
     std::shared_ptr<WakeupBridge> bridge_;
+    const MpvClient* mpv_ = nullptr;  // set with the engine
     mpv_handle* handle_ = nullptr;
 
     // What the window set and reads back.
@@ -84,21 +84,21 @@ MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
 MpvMediaPlayer::~MpvMediaPlayer() {
     bridge_->owner = nullptr;
     // Stops playback and joins mpv's threads; no wakeup callback runs after it returns.
-    if (handle_) mpv_terminate_destroy(handle_);
+    if (handle_) mpv_->terminateDestroy(handle_);
 }
 
 void MpvMediaPlayer::setVolume(int hundredthsOfDecibel) {
     volume_ = clampVolume(hundredthsOfDecibel);
     if (!handle_) return;
     double value = mpvVolumeFor(volume_);
-    mpv_set_property_async(handle_, 0, "volume", MPV_FORMAT_DOUBLE, &value);
+    mpv_->setPropertyAsync(handle_, 0, "volume", MPV_FORMAT_DOUBLE, &value);
 }
 
 void MpvMediaPlayer::setMute(bool muted) {
     muted_ = muted;
     if (!handle_) return;
     int flag = muted ? 1 : 0;
-    mpv_set_property_async(handle_, 0, "mute", MPV_FORMAT_FLAG, &flag);
+    mpv_->setPropertyAsync(handle_, 0, "mute", MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvMediaPlayer::play() {
@@ -125,14 +125,15 @@ void MpvMediaPlayer::open(const std::string& address) {
 
 void MpvMediaPlayer::ensureEngine() {
     if (handle_) return;
-    handle_ = startMpvEngine(options_, mpvVolumeFor(volume_), muted_);
+    mpv_ = mpvClient();
+    if (mpv_) handle_ = startMpvEngine(*mpv_, options_, mpvVolumeFor(volume_), muted_);
     if (!handle_) {
         machine_.engineUnavailable(now());
         carryOut();
         throw EngineUnavailable();
     }
     // Set last: it may call back at once, and the drain then finds the handle.
-    mpv_set_wakeup_callback(handle_, &MpvMediaPlayer::onWakeup, bridge_.get());
+    mpv_->setWakeupCallback(handle_, &MpvMediaPlayer::onWakeup, bridge_.get());
 }
 
 void MpvMediaPlayer::onWakeup(void* context) {
@@ -152,12 +153,12 @@ void MpvMediaPlayer::drain() {
             onWakeup(bridge_.get());
             break;
         }
-        const mpv_event* event = mpv_wait_event(handle_, 0);
+        const mpv_event* event = mpv_->waitEvent(handle_, 0);
         if (event->event_id == MPV_EVENT_NONE) break;
         if (event->event_id == MPV_EVENT_SHUTDOWN) {
             // Not asked for; take the engine down and let the next open start a new one.
             machine_.engineLost(now());
-            mpv_terminate_destroy(handle_);
+            mpv_->terminateDestroy(handle_);
             handle_ = nullptr;
             break;
         }
@@ -176,10 +177,10 @@ void MpvMediaPlayer::carryOut() {
         // Asynchronous, so the UI thread never waits for the engine's core.
         if (command.kind == StreamStateMachine::Command::Load) {
             const char* args[] = {"loadfile", address_.c_str(), "replace", nullptr};
-            mpv_command_async(handle_, command.serial, args);
+            mpv_->commandAsync(handle_, command.serial, args);
         } else {
             const char* args[] = {"stop", nullptr};
-            mpv_command_async(handle_, 0, args);
+            mpv_->commandAsync(handle_, 0, args);
         }
     }
     if (decisions.show) display_.show(*decisions.show);
