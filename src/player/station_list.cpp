@@ -1,5 +1,5 @@
 // The station list: a click tunes the slot's station, the slot under the pointer is highlighted.
-#include "player/addresses.h"
+#include "shared/addresses.h"
 #include "player/form1.h"
 
 namespace {

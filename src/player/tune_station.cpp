@@ -6,7 +6,7 @@
 #include "platform/message_box.h"
 #include "platform/runtime_error.h"
 #include "platform/text_file.h"
-#include "player/addresses.h"
+#include "shared/addresses.h"
 #include "player/form1.h"
 #include "player/station_line.h"
 

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "player/addresses.h"
+#include "shared/addresses.h"
 #include "player_fixture.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "player/media/failure_diagnosis.h"
 #include "player/media/reconnect_schedule.h"
-#include "player/media/status_display.h"
+#include "shared/status_display.h"
 
 namespace media {
 

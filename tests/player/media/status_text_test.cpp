@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "player/media/status_display.h"
+#include "shared/status_display.h"
 #include "player/media/status_text.h"
 
 using namespace std::chrono_literals;
