@@ -28,7 +28,8 @@ public:
     bool eventFilter(QObject* receiver, QEvent* event) override {
         if (event->type() != QEvent::KeyPress || !form_.KeyPreview || !form_.KeyDown) return false;
         auto* widget = qobject_cast<QWidget*>(receiver);
-        if (!widget || widget->window() != form_.widget() || !form_.widget()->isEnabled()) return false;
+        if (!widget || widget->window() != form_.widget() || !form_.widget()->isEnabled())
+            return false;
         auto* key = static_cast<QKeyEvent*>(event);
         int keyCode = virtualKeyOf(key->key());
         const int shift = shiftStateOf(key->modifiers());
@@ -69,7 +70,9 @@ Form::Form() : Control(TopLevel{}) {
 
 Form::~Form() = default;
 
-void Form::setCaption(const std::string& caption) { window_->setWindowTitle(QString::fromStdString(caption)); }
+void Form::setCaption(const std::string& caption) {
+    window_->setWindowTitle(QString::fromStdString(caption));
+}
 
 void Form::setBorderStyle(BorderStyle style) {
     Qt::WindowFlags flags = Qt::Window;
@@ -114,7 +117,8 @@ int Form::WindowState() const { return window_->isMinimized() ? 1 : 0; }
 
 void Form::setWindowState(int state) {
     const Qt::WindowStates current = window_->windowState();
-    window_->setWindowState(state == 1 ? (current | Qt::WindowMinimized) : (current & ~Qt::WindowMinimized));
+    window_->setWindowState(state == 1 ? (current | Qt::WindowMinimized)
+                                       : (current & ~Qt::WindowMinimized));
 }
 
 void Form::Show() {

@@ -6,9 +6,9 @@
 #include "platform/message_box.h"
 #include "platform/runtime_error.h"
 #include "platform/text_file.h"
-#include "shared/addresses.h"
 #include "player/form1.h"
 #include "player/station_line.h"
+#include "shared/addresses.h"
 
 namespace {
 constexpr const char* kStationFile = "wavelark.ini";

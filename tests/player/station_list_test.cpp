@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "shared/addresses.h"
 #include "player_fixture.h"
+#include "shared/addresses.h"
 
 namespace {
 

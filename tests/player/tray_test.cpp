@@ -27,7 +27,8 @@ protected:
         PlayerFixture::TearDown();
     }
     void trayClick(TrayClick click) {
-        platform::simulateTrayClick(SysTrayIcon::TrayIconRecord.hWnd, SysTrayIcon::TrayIconRecord.uID, click);
+        platform::simulateTrayClick(SysTrayIcon::TrayIconRecord.hWnd,
+                                    SysTrayIcon::TrayIconRecord.uID, click);
         QApplication::processEvents();
     }
     // A raw callback: X carries the mouse message in pixels, converted to twips.
@@ -58,7 +59,8 @@ TEST_F(TrayTest, MinimiseHidesAndLeftPressRestoresInTheNormalState) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(form->WindowState(), 0);
     EXPECT_EQ(window->size(), QSize(467, 216));
-    EXPECT_EQ(player->calls, std::vector<std::string>{"open http://127.0.0.1/s0"}) << "hiding never stops playback";
+    EXPECT_EQ(player->calls, std::vector<std::string>{"open http://127.0.0.1/s0"})
+        << "hiding never stops playback";
     EXPECT_EQ(platform::notifyIcons().size(), 1u) << "the icon stays in every state";
 
     trayClick(TrayClick::LeftPress);  // while shown: the same two steps, still shown
@@ -84,7 +86,8 @@ TEST_F(TrayTest, RightButtonPopsUpTheWindowsOwnMenuAndNothingElse) {
     EXPECT_FALSE(window->isVisible()) << "the window is not shown for the popup";
     QStringList texts;
     for (QAction* action : menu->actions()) texts << (action->isSeparator() ? "-" : action->text());
-    EXPECT_EQ(texts, (QStringList{"&Show", "&Minimize", "-", "Sound Up", "Sound Down", "-", "&Exit"}));
+    EXPECT_EQ(texts,
+              (QStringList{"&Show", "&Minimize", "-", "Sound Up", "Sound Down", "-", "&Exit"}));
 
     // Choosing "Sound Down" from the popup runs the menu command.
     menu->actions()[4]->trigger();
@@ -96,7 +99,8 @@ TEST_F(TrayTest, OtherMessagesAndHalfwayValuesDoNothing) {
     form->menuMini.Click();
     trayClick(TrayClick::DoubleClick);
     trayClick(TrayClick::MiddleClick);
-    for (double message : {512.0, 514.0, 516.0, 518.0, 519.0, 520.0, 521.0, 0.0, -513.0, 1e12}) trayMessage(message);
+    for (double message : {512.0, 514.0, 516.0, 518.0, 519.0, 520.0, 521.0, 0.0, -513.0, 1e12})
+        trayMessage(message);
     // Halves go to the even neighbour: 512.5 is 512 and 513.5 is 514, neither a left press.
     trayMessage(512.5);
     trayMessage(513.5);
