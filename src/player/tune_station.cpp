@@ -3,6 +3,7 @@
 #include <charconv>
 #include <exception>
 
+#include "platform/log.h"
 #include "platform/message_box.h"
 #include "platform/runtime_error.h"
 #include "platform/text_file.h"
@@ -59,7 +60,9 @@ void Form1::TuneStation(const std::string& stationIndex, const std::string& capt
         station.setCaption(displayNames[c]);
     } catch (const media::EngineUnavailable&) {
         // No station can play, so a new station file cannot help: the strip says what is wrong.
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        platform::logWarning(platform::LogRoom::Player,
+                             std::string("station file or tuning failed: ") + error.what());
         showStationFileMessage();
     }
 }

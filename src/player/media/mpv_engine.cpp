@@ -4,8 +4,11 @@
 
 #include <strings.h>
 #include <clocale>
+#include <string>
 #include <string_view>
 #include <utility>
+
+#include "platform/log.h"
 
 namespace media {
 
@@ -174,6 +177,11 @@ void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono:
         case MPV_EVENT_LOG_MESSAGE: {
             const auto* message = static_cast<const mpv_event_log_message*>(event.data);
             machine.engineLog(message->prefix, message->level, message->text);
+            // Kept for whoever asks why a station fails; the strip has room for one word.
+            std::string line = std::string("mpv [") + message->prefix + "] " + message->level +
+                               ": " + message->text;
+            if (line.ends_with('\n')) line.pop_back();
+            platform::logWarning(platform::LogRoom::Media, line);
             break;
         }
         default:

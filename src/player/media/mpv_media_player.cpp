@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "platform/log.h"
 #include "platform/runtime_error.h"
 #include "platform/timer.h"
 #include "platform/ui_thread.h"
@@ -70,6 +71,7 @@ private:
 
     StreamStateMachine machine_;
     platform::Timer wakeTimer_;
+    std::string loggedState_;
 };
 
 MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
@@ -128,6 +130,8 @@ void MpvMediaPlayer::ensureEngine() {
     mpv_ = mpvClient();
     if (mpv_) handle_ = startMpvEngine(*mpv_, options_, mpvVolumeFor(volume_), muted_);
     if (!handle_) {
+        platform::logWarning(platform::LogRoom::Media,
+                             mpv_ ? "mpv refused to start" : "libmpv could not be loaded");
         machine_.engineUnavailable(now());
         carryOut();
         throw EngineUnavailable();
@@ -157,6 +161,7 @@ void MpvMediaPlayer::drain() {
         if (event->event_id == MPV_EVENT_NONE) break;
         if (event->event_id == MPV_EVENT_SHUTDOWN) {
             // Not asked for; take the engine down and let the next open start a new one.
+            platform::logWarning(platform::LogRoom::Media, "mpv shut down by itself");
             machine_.engineLost(now());
             mpv_->terminateDestroy(handle_);
             handle_ = nullptr;
@@ -176,14 +181,24 @@ void MpvMediaPlayer::carryOut() {
         if (!handle_) break;
         // Asynchronous, so the UI thread never waits for the engine's core.
         if (command.kind == StreamStateMachine::Command::Load) {
+            platform::logInfo(platform::LogRoom::Media, "load " + address_);
             const char* args[] = {"loadfile", address_.c_str(), "replace", nullptr};
             mpv_->commandAsync(handle_, command.serial, args);
         } else {
+            platform::logInfo(platform::LogRoom::Media, "stop");
             const char* args[] = {"stop", nullptr};
             mpv_->commandAsync(handle_, 0, args);
         }
     }
-    if (decisions.show) display_.show(*decisions.show);
+    if (decisions.show) {
+        display_.show(*decisions.show);
+        // Each state once: a rising buffer count is one state.
+        const std::string& state = decisions.show->state;
+        const bool sameState = state == loggedState_ || (state.starts_with("Buffering") &&
+                                                         loggedState_.starts_with("Buffering"));
+        if (!sameState) platform::logInfo(platform::LogRoom::Media, "state: " + state);
+        loggedState_ = state;
+    }
     if (decisions.wakeAt) {
         wakeTimer_.startOnce(std::max(*decisions.wakeAt - at, Time::zero()), [this] {
             machine_.wake(now());
