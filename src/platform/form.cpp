@@ -113,12 +113,14 @@ void Form::paint(QPainter& painter) {
     if (!picture_.empty()) painter.drawImage(0, 0, picture_.image());
 }
 
-int Form::WindowState() const { return window_->isMinimized() ? 1 : 0; }
+FormWindowState Form::WindowState() const {
+    return window_->isMinimized() ? FormWindowState::Minimized : FormWindowState::Normal;
+}
 
-void Form::setWindowState(int state) {
+void Form::setWindowState(FormWindowState state) {
     const Qt::WindowStates current = window_->windowState();
-    window_->setWindowState(state == 1 ? (current | Qt::WindowMinimized)
-                                       : (current & ~Qt::WindowMinimized));
+    window_->setWindowState(state == FormWindowState::Minimized ? (current | Qt::WindowMinimized)
+                                                                : (current & ~Qt::WindowMinimized));
 }
 
 void Form::Show() {

@@ -92,9 +92,9 @@ TEST_F(LayoutTest, SlotCaptionsStandAtTheirPlacesAndFollowTheColourScheme) {
 TEST_F(LayoutTest, MenuIsHiddenAndHoldsTheTrayCommands) {
     writeStationFile("");
     Form1& window = makeForm();
-    EXPECT_FALSE(window.menuDatei.Visible);
+    EXPECT_FALSE(window.menuDatei.Visible());
     std::vector<std::string> captions;
-    for (auto* item : window.menuDatei.items()) captions.push_back(item->Caption);
+    for (auto* item : window.menuDatei.items()) captions.push_back(item->Caption());
     EXPECT_EQ(captions, (std::vector<std::string>{"&Show", "&Minimize", "-", "Sound Up",
                                                   "Sound Down", "-", "&Exit"}));
 }

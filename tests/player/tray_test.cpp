@@ -53,11 +53,11 @@ TEST_F(TrayTest, MinimiseHidesAndLeftPressRestoresInTheNormalState) {
     input::click(window, {20, 14});
     minimise();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(form->WindowState(), 1);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Minimized);
 
     trayClick(TrayClick::LeftPress);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(form->WindowState(), 0);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Normal);
     EXPECT_EQ(window->size(), QSize(467, 216));
     EXPECT_EQ(player->calls, std::vector<std::string>{"open http://127.0.0.1/s0"})
         << "hiding never stops playback";
@@ -70,12 +70,12 @@ TEST_F(TrayTest, MinimiseHidesAndLeftPressRestoresInTheNormalState) {
 TEST_F(TrayTest, MenuCommandsHideAndShowWithoutMinimising) {
     form->menuMini.Click();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(form->WindowState(), 0);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Normal);
     form->menuMini.Click();
     EXPECT_FALSE(window->isVisible());
     form->menuOpen.Click();
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(form->WindowState(), 0);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Normal);
 }
 
 TEST_F(TrayTest, RightButtonPopsUpTheWindowsOwnMenuAndNothingElse) {
@@ -117,7 +117,7 @@ TEST_F(TrayTest, OtherMessagesAndHalfwayValuesDoNothing) {
 TEST_F(TrayTest, WithoutANotificationAreaMinimiseLeavesAMinimisedWindow) {
     platform::assumeNotificationArea(false);
     minimise();
-    EXPECT_EQ(form->WindowState(), 1);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Minimized);
     EXPECT_TRUE(window->isVisible()) << "a hidden window would have no way back";
     platform::assumeNotificationArea(true);
 }
