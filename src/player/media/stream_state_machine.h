@@ -50,9 +50,6 @@ public:
 
     enum class EndReason { Eof, Error, Other };
 
-    // The states, as the log names them.
-    enum class Phase { Ready, Active, WaitingToRetry, Stopped, Failed };
-
     explicit StreamStateMachine(Settings settings);
 
     // From the window: start the opened address afresh, or stop it.
@@ -84,11 +81,12 @@ public:
     Decisions decide(Time now);
 
     // As of the last decide().
-    Phase phase() const { return phase_; }
     bool playing() const { return reportedPlaying_; }
     std::string streamTitle() const { return reportedTitle_; }
 
 private:
+    // Active: a load of the address is under way, from the command to a final end.
+    enum class Phase { Ready, Active, WaitingToRetry, Stopped, Failed };
     struct EndOfFile {
         EndReason reason;
         int error;
