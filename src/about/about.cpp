@@ -4,7 +4,7 @@
 #include "about/about.h"
 
 #include "platform/shell_execute.h"
-#include "player/addresses.h"
+#include "shared/addresses.h"
 
 namespace {
 constexpr platform::Colour kLinkBlue = 0x0000FF;

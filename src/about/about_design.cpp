@@ -2,7 +2,7 @@
 #include <string>
 
 #include "about/about.h"
-#include "player/addresses.h"
+#include "shared/addresses.h"
 
 namespace {
 using platform::Font;

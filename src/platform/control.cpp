@@ -80,7 +80,8 @@ void ControlWidget::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(
 
 void ControlWidget::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
     pressed_ = false;
     if (detached_ || !click) return;
     dispatch([&] {

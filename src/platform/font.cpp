@@ -11,7 +11,10 @@ QFont toQFont(const Font& font) {
     // Where the design's face is missing, a metric-compatible sans-serif stands in.
     QStringList families{QString::fromStdString(font.name)};
     if (font.name == "MS Sans Serif") families << "Microsoft Sans Serif";
-    families << "Arial" << "Liberation Sans" << "Helvetica" << "DejaVu Sans";
+    families << "Arial"
+             << "Liberation Sans"
+             << "Helvetica"
+             << "DejaVu Sans";
     qfont.setFamilies(families);
     qfont.setStyleHint(QFont::SansSerif);
     qfont.setPixelSize(static_cast<int>(std::lround(font.size * 96.0 / 72.0)));

@@ -33,7 +33,8 @@ public:
     bool eventFilter(QObject* receiver, QEvent* event) override {
         if (event->type() != QEvent::KeyPress || !form_.KeyPreview || !form_.KeyDown) return false;
         auto* widget = qobject_cast<QWidget*>(receiver);
-        if (!widget || widget->window() != form_.widget() || !form_.widget()->isEnabled()) return false;
+        if (!widget || widget->window() != form_.widget() || !form_.widget()->isEnabled())
+            return false;
         auto* key = static_cast<QKeyEvent*>(event);
         int keyCode = virtualKeyOf(key->key());
         const int shift = shiftStateOf(key->modifiers());
@@ -81,7 +82,9 @@ Form::~Form() {
     delete window_;
 }
 
-void Form::setCaption(const std::string& caption) { window_->setWindowTitle(QString::fromStdString(caption)); }
+void Form::setCaption(const std::string& caption) {
+    window_->setWindowTitle(QString::fromStdString(caption));
+}
 
 void Form::setBorderStyle(BorderStyle style) {
     Qt::WindowFlags flags = Qt::Window;
@@ -122,12 +125,15 @@ void Form::paint(QPainter& painter) {
     if (!picture_.empty()) painter.drawImage(0, 0, picture_.image());
 }
 
-int Form::WindowState() const { return window_ && window_->isMinimized() ? 1 : 0; }
+FormWindowState Form::WindowState() const {
+    return window_ && window_->isMinimized() ? FormWindowState::Minimized : FormWindowState::Normal;
+}
 
-void Form::setWindowState(int state) {
+void Form::setWindowState(FormWindowState state) {
     if (!window_) return;
     const Qt::WindowStates current = window_->windowState();
-    window_->setWindowState(state == 1 ? (current | Qt::WindowMinimized) : (current & ~Qt::WindowMinimized));
+    window_->setWindowState(state == FormWindowState::Minimized ? (current | Qt::WindowMinimized)
+                                                                : (current & ~Qt::WindowMinimized));
 }
 
 void Form::Show() {

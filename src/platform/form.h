@@ -12,6 +12,9 @@
 
 namespace platform {
 
+// A form's window state. The numbers are fixed: 0 normal, 1 minimised, as handlers set them.
+enum class FormWindowState { Normal = 0, Minimized = 1 };
+
 class FormWidget;
 
 enum class BorderStyle { None = 0, FixedSingle = 1 };
@@ -37,9 +40,8 @@ public:
     Picture picture() const { return picture_; }
     void setPicture(const Picture& picture);
 
-    // 0 normal, 1 minimised.
-    int WindowState() const;
-    void setWindowState(int state);
+    FormWindowState WindowState() const;
+    void setWindowState(FormWindowState state);
     void Show();
     void Hide();
     void PopupMenu(MenuItem& menu);

@@ -12,6 +12,8 @@ void Frame::setBackColor(Colour colour) {
     repaint();
 }
 
-void Frame::paint(QPainter& painter) { painter.fillRect(widget()->rect(), resolve(backColor_, *widget())); }
+void Frame::paint(QPainter& painter) {
+    painter.fillRect(widget()->rect(), resolve(backColor_, *widget()));
+}
 
 }  // namespace platform

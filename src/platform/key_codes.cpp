@@ -8,6 +8,8 @@ int virtualKeyOf(int key) {
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
     if (key >= Qt::Key_0 && key <= Qt::Key_9) return '0' + (key - Qt::Key_0);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 112 + (key - Qt::Key_F1);
+    // A table: one key a line.
+    // clang-format off
     switch (key) {
         case Qt::Key_Backspace: return 8;
         case Qt::Key_Tab: return 9;
@@ -30,6 +32,7 @@ int virtualKeyOf(int key) {
         case Qt::Key_Delete: return 46;
         default: return 255;  // a key without a number of its own; never 0, which means "consumed"
     }
+    // clang-format on
 }
 
 int shiftStateOf(int modifiers) {

@@ -31,7 +31,8 @@ LabelText LabelText::layout(const QString& caption, const QFontMetrics& metrics,
     LabelText result;
     auto addLine = [&](qsizetype start, qsizetype end) {
         Line line{shown.text.mid(start, end - start), -1};
-        if (shown.underlined >= start && shown.underlined < end) line.underlined = int(shown.underlined - start);
+        if (shown.underlined >= start && shown.underlined < end)
+            line.underlined = int(shown.underlined - start);
         result.lines.push_back(line);
     };
     // Hard line breaks first, then words wrapped at spaces.

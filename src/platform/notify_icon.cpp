@@ -39,11 +39,16 @@ std::string tipOf(const NOTIFYICONDATA& data) {
 
 int mouseMessageOf(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
-        case QSystemTrayIcon::Trigger: return WM_LBUTTONDOWN;
-        case QSystemTrayIcon::DoubleClick: return WM_LBUTTONDBLCLK;
-        case QSystemTrayIcon::Context: return WM_RBUTTONUP;
-        case QSystemTrayIcon::MiddleClick: return WM_MBUTTONDOWN;
-        default: return WM_MOUSEMOVE;
+        case QSystemTrayIcon::Trigger:
+            return WM_LBUTTONDOWN;
+        case QSystemTrayIcon::DoubleClick:
+            return WM_LBUTTONDBLCLK;
+        case QSystemTrayIcon::Context:
+            return WM_RBUTTONUP;
+        case QSystemTrayIcon::MiddleClick:
+            return WM_MBUTTONDOWN;
+        default:
+            return WM_MOUSEMOVE;
     }
 }
 
@@ -138,7 +143,8 @@ bool Shell_NotifyIcon(int message, const NOTIFYICONDATA& data) {
             found->second.icon->hide();
             icons().erase(found);
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -150,7 +156,8 @@ bool NotifyIconOnShow(const NOTIFYICONDATA& data) {
 std::vector<NotifyIconState> notifyIcons() {
     std::vector<NotifyIconState> states;
     for (const auto& [key, entry] : icons()) {
-        states.push_back({key.first, key.second, entry.icon->toolTip().toStdString(), !entry.icon->icon().isNull()});
+        states.push_back({key.first, key.second, entry.icon->toolTip().toStdString(),
+                          !entry.icon->icon().isNull()});
     }
     return states;
 }
@@ -161,7 +168,8 @@ void simulateTrayClick(std::uint32_t hWnd, int uID, TrayClick click) {
     auto found = icons().find({hWnd, uID});
     if (found == icons().end()) return;
     static constexpr QSystemTrayIcon::ActivationReason reasons[] = {
-        QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick};
+        QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context,
+        QSystemTrayIcon::MiddleClick};
     emit found->second.icon->activated(reasons[static_cast<int>(click)]);
 }
 

@@ -25,7 +25,8 @@ Picture Picture::fromResource(const std::string& path) {
     Picture picture;
     const QString name = QString::fromStdString(path);
     picture.image_ = std::make_shared<const QImage>(name);
-    if (name.endsWith(".ico", Qt::CaseInsensitive)) picture.icon_ = std::make_shared<const QIcon>(name);
+    if (name.endsWith(".ico", Qt::CaseInsensitive))
+        picture.icon_ = std::make_shared<const QIcon>(name);
     picture.source_ = path;
     return picture;
 }
@@ -45,7 +46,8 @@ QIcon Picture::icon() const {
 
 std::uint32_t Picture::handle() const {
     if (!image_) return 0;
-    const auto handle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(image_.get()) & 0x7FFFFFFF);
+    const auto handle =
+        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(image_.get()) & 0x7FFFFFFF);
     handles()[handle] = *this;
     return handle;
 }
@@ -65,7 +67,8 @@ Picture LoadPicture(const std::string& fileName) {
     QImageReader reader(QString::fromStdString(fileName));
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
-    if (!reader.canRead() || !size.isValid() || size.width() > kMaxSide || size.height() > kMaxSide) {
+    if (!reader.canRead() || !size.isValid() || size.width() > kMaxSide ||
+        size.height() > kMaxSide) {
         throw errors::invalidPicture();
     }
     QImage image;

@@ -22,6 +22,8 @@ void ShellExecute(const std::string& address) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
-void setShellExecuteHandler(std::function<void(const std::string&)> recorder) { handler() = std::move(recorder); }
+void setShellExecuteHandler(std::function<void(const std::string&)> recorder) {
+    handler() = std::move(recorder);
+}
 
 }  // namespace platform

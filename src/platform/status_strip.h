@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/control.h"
-#include "player/media/status_display.h"
+#include "shared/status_display.h"
 
 namespace platform {
 

@@ -17,7 +17,8 @@ TextFile::TextFile(const std::string& name) {
     // A byte-order mark is an editor's signature, not part of the first line.
     if (peek() == 0xEF) {
         unsigned char mark[3] = {};
-        if (std::fread(mark, 1, 3, file_) != 3 || mark[1] != 0xBB || mark[2] != 0xBF) std::rewind(file_);
+        if (std::fread(mark, 1, 3, file_) != 3 || mark[1] != 0xBB || mark[2] != 0xBF)
+            std::rewind(file_);
     }
 }
 

@@ -143,7 +143,7 @@ void Form1::design() {
     }
 
     // The menu tree: one hidden top-level menu, shown only as the tray popup.
-    menuDatei.Visible = false;
+    menuDatei.setVisible(false);
     for (platform::MenuItem* item :
          {&menuOpen, &menuMini, &mnBarSep1, &MenuUp, &MenuDown, &mnBarSep2, &menuExit}) {
         menuDatei.add(*item);

@@ -22,7 +22,7 @@ void fillTip(char (&tip)[64], const char* title) {
 }  // namespace
 
 void Form1::Form_Load() {
-    setWindowState(0);
+    setWindowState(platform::FormWindowState::Normal);
 
     TrayIconRecord.cbSize = sizeof TrayIconRecord;
     TrayIconRecord.hWnd = Picture1.hWnd();

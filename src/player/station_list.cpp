@@ -1,6 +1,6 @@
 // The station list: a click tunes the slot's station, the slot under the pointer is highlighted.
-#include "player/addresses.h"
 #include "player/form1.h"
+#include "shared/addresses.h"
 
 namespace {
 constexpr platform::Colour kHighlight = 0xC00000;

@@ -21,7 +21,7 @@ int mouseMessageOf(float x) {
 void Form1::Picture1_MouseMove(const platform::MouseArgs& args) {
     const int message = mouseMessageOf(args.x);
     if (message == platform::WM_LBUTTONDOWN) {
-        setWindowState(0);
+        setWindowState(platform::FormWindowState::Normal);
         Show();
     } else if (message == platform::WM_RBUTTONUP) {
         PopupMenu(menuDatei);
@@ -29,7 +29,7 @@ void Form1::Picture1_MouseMove(const platform::MouseArgs& args) {
 }
 
 void Form1::menuOpen_Click() {
-    setWindowState(0);
+    setWindowState(platform::FormWindowState::Normal);
     Show();
 }
 
@@ -38,5 +38,7 @@ void Form1::menuMini_Click() { Hide(); }
 // Without an icon on show the window stays minimised on the taskbar: hidden, it could not come
 // back.
 void Form1::Form_Resize() {
-    if (WindowState() == 1 && platform::NotifyIconOnShow(SysTrayIcon::TrayIconRecord)) Hide();
+    if (WindowState() == platform::FormWindowState::Minimized &&
+        platform::NotifyIconOnShow(SysTrayIcon::TrayIconRecord))
+        Hide();
 }

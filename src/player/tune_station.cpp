@@ -3,12 +3,13 @@
 #include <charconv>
 #include <exception>
 
+#include "platform/log.h"
 #include "platform/message_box.h"
 #include "platform/runtime_error.h"
 #include "platform/text_file.h"
-#include "player/addresses.h"
 #include "player/form1.h"
 #include "player/station_line.h"
+#include "shared/addresses.h"
 
 namespace {
 constexpr const char* kStationFile = "wavelark.ini";
@@ -57,7 +58,11 @@ void Form1::TuneStation(const std::string& stationIndex, const std::string& capt
         const int c = wholeNumber(captionIndex);
         if (c < 0 || c > kSlotCount - 1) throw platform::errors::invalidCall();
         station.setCaption(displayNames[c]);
-    } catch (const std::exception&) {
+    } catch (const media::EngineUnavailable&) {
+        // No station can play, so a new station file cannot help: the strip says what is wrong.
+    } catch (const std::exception& error) {
+        platform::logWarning(platform::LogRoom::Player,
+                             std::string("station file or tuning failed: ") + error.what());
         showStationFileMessage();
     }
 }

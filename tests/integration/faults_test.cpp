@@ -156,18 +156,19 @@ TEST_F(Faults, StopWhileConnectingEndsTheWatchdogToo) {
     EXPECT_EQ(display.current().text(), "Stopped") << display.history();
 }
 
-TEST_F(Faults, EngineThatCannotStartThrowsAndTheControlGoesOn) {
+TEST_F(Faults, EngineThatCannotStartSaysSoAndTheControlGoesOn) {
     auto options = pcmOptions();
     options.extraOptions.push_back({"no-such-option-here", "yes"});
     auto& player = makePlayer(options);
     player.setVolume(-1000);
-    EXPECT_THROW(player.open(server.url("/missing")), platform::RuntimeError);
-    EXPECT_THROW(player.open(server.url("/missing")), platform::RuntimeError);
+    EXPECT_THROW(player.open(server.url("/missing")), media::EngineUnavailable);
+    EXPECT_EQ(display.current().text(), "No audio engine");
+    EXPECT_THROW(player.open(server.url("/missing")), media::EngineUnavailable);
     EXPECT_EQ(player.fileName(), "");
     EXPECT_EQ(player.volume(), -1000);
     player.play();
     player.stop();
-    EXPECT_EQ(display.current().text(), "Ready");
+    EXPECT_EQ(display.current().text(), "No audio engine");
 }
 
 }  // namespace

@@ -64,7 +64,8 @@ TEST_F(LayoutTest, SlotCaptionsStandAtTheirPlacesAndFollowTheColourScheme) {
     std::string file;
     for (int k = 0; k < 19; ++k) file += "MMMM,http://127.0.0.1/s,Name\r\n";
     writeStationFile(file);
-    // Loaded without the fixture's pointer move: slots 5 and 8 are black only until the first hover.
+    // Loaded without the fixture's pointer move: slots 5 and 8 are black only until the first
+    // hover.
     Form1& window = makeForm();
     platform::Load(window);
     const QImage image = input::grab(window.widget());
@@ -91,9 +92,9 @@ TEST_F(LayoutTest, SlotCaptionsStandAtTheirPlacesAndFollowTheColourScheme) {
 TEST_F(LayoutTest, MenuIsHiddenAndHoldsTheTrayCommands) {
     writeStationFile("");
     Form1& window = makeForm();
-    EXPECT_FALSE(window.menuDatei.Visible);
+    EXPECT_FALSE(window.menuDatei.Visible());
     std::vector<std::string> captions;
-    for (auto* item : window.menuDatei.items()) captions.push_back(item->Caption);
+    for (auto* item : window.menuDatei.items()) captions.push_back(item->Caption());
     EXPECT_EQ(captions, (std::vector<std::string>{"&Show", "&Minimize", "-", "Sound Up",
                                                   "Sound Down", "-", "&Exit"}));
 }

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "player/addresses.h"
 #include "player_fixture.h"
+#include "shared/addresses.h"
 
 namespace {
 

@@ -28,7 +28,8 @@ protected:
         PlayerFixture::TearDown();
     }
     void trayClick(TrayClick click) {
-        platform::simulateTrayClick(SysTrayIcon::TrayIconRecord.hWnd, SysTrayIcon::TrayIconRecord.uID, click);
+        platform::simulateTrayClick(SysTrayIcon::TrayIconRecord.hWnd,
+                                    SysTrayIcon::TrayIconRecord.uID, click);
         QApplication::processEvents();
     }
     // A raw callback: X carries the mouse message in pixels, converted to twips.
@@ -53,13 +54,14 @@ TEST_F(TrayTest, MinimiseHidesAndLeftPressRestoresInTheNormalState) {
     input::click(window, {20, 14});
     minimise();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(form->WindowState(), 1);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Minimized);
 
     trayClick(TrayClick::LeftPress);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(form->WindowState(), 0);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Normal);
     EXPECT_EQ(window->size(), QSize(467, 216));
-    EXPECT_EQ(player->calls, std::vector<std::string>{"open http://127.0.0.1/s0"}) << "hiding never stops playback";
+    EXPECT_EQ(player->calls, std::vector<std::string>{"open http://127.0.0.1/s0"})
+        << "hiding never stops playback";
     EXPECT_EQ(platform::notifyIcons().size(), 1u) << "the icon stays in every state";
 
     trayClick(TrayClick::LeftPress);  // while shown: the same two steps, still shown
@@ -69,12 +71,12 @@ TEST_F(TrayTest, MinimiseHidesAndLeftPressRestoresInTheNormalState) {
 TEST_F(TrayTest, MenuCommandsHideAndShowWithoutMinimising) {
     form->menuMini.Click();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(form->WindowState(), 0);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Normal);
     form->menuMini.Click();
     EXPECT_FALSE(window->isVisible());
     form->menuOpen.Click();
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(form->WindowState(), 0);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Normal);
 }
 
 TEST_F(TrayTest, RightButtonPopsUpTheWindowsOwnMenuAndNothingElse) {
@@ -95,7 +97,8 @@ TEST_F(TrayTest, RightButtonPopsUpTheWindowsOwnMenuAndNothingElse) {
     EXPECT_FALSE(window->isVisible()) << "the window is not shown for the popup";
     QStringList texts;
     for (QAction* action : menu->actions()) texts << (action->isSeparator() ? "-" : action->text());
-    EXPECT_EQ(texts, (QStringList{"&Show", "&Minimize", "-", "Sound Up", "Sound Down", "-", "&Exit"}));
+    EXPECT_EQ(texts,
+              (QStringList{"&Show", "&Minimize", "-", "Sound Up", "Sound Down", "-", "&Exit"}));
 
     // Choosing "Sound Down" from the popup runs the menu command.
     menu->actions()[4]->trigger();
@@ -107,7 +110,8 @@ TEST_F(TrayTest, OtherMessagesAndHalfwayValuesDoNothing) {
     form->menuMini.Click();
     trayClick(TrayClick::DoubleClick);
     trayClick(TrayClick::MiddleClick);
-    for (double message : {512.0, 514.0, 516.0, 518.0, 519.0, 520.0, 521.0, 0.0, -513.0, 1e12}) trayMessage(message);
+    for (double message : {512.0, 514.0, 516.0, 518.0, 519.0, 520.0, 521.0, 0.0, -513.0, 1e12})
+        trayMessage(message);
     // Halves go to the even neighbour: 512.5 is 512 and 513.5 is 514, neither a left press.
     trayMessage(512.5);
     trayMessage(513.5);
@@ -124,7 +128,7 @@ TEST_F(TrayTest, OtherMessagesAndHalfwayValuesDoNothing) {
 TEST_F(TrayTest, WithoutANotificationAreaMinimiseLeavesAMinimisedWindow) {
     platform::assumeNotificationArea(false);
     minimise();
-    EXPECT_EQ(form->WindowState(), 1);
+    EXPECT_EQ(form->WindowState(), platform::FormWindowState::Minimized);
     EXPECT_TRUE(window->isVisible()) << "a hidden window would have no way back";
     platform::assumeNotificationArea(true);
 }

@@ -74,12 +74,21 @@ TEST_F(TuneStationTest, IndexOutOfBoundsOrNotANumberShowsTheMessageAfterTheListI
     EXPECT_EQ(messages.size(), 1u);
 }
 
-TEST_F(TuneStationTest, EngineThatCannotOpenShowsTheMessage) {
+TEST_F(TuneStationTest, EngineThatCannotOpenShowsTheMessageUnlessThereIsNoEngineAtAll) {
     writeStationFile(lines(2));
     Form1& window = makeForm();
     player->failOpen = true;
     window.TuneStation("1", "1");
     EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(window.station.Caption(), "None");
+
+    // The strip says there is no engine; the station file is not to blame.
+    player->failOpen = false;
+    player->noEngine = true;
+    writeStationFile(lines(3));
+    window.TuneStation("1", "1");
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(captions()[2], "Station 2");
     EXPECT_EQ(window.station.Caption(), "None");
 }
 

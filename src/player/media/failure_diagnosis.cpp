@@ -93,6 +93,13 @@ std::string FailureDiagnosis::verdict(int mpvError) const {
     }
 }
 
+bool FailureDiagnosis::noSoundDevice(int mpvError) { return mpvError == MPV_ERROR_AO_INIT_FAILED; }
+
+bool FailureDiagnosis::unplayable(int mpvError) {
+    return mpvError == MPV_ERROR_UNKNOWN_FORMAT || mpvError == MPV_ERROR_NOTHING_TO_PLAY ||
+           mpvError == MPV_ERROR_UNSUPPORTED;
+}
+
 void FailureDiagnosis::clear() {
     cause_ = Cause::None;
     httpStatus_ = 0;

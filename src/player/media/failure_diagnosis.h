@@ -16,6 +16,11 @@ public:
     // Forgets what earlier attempts logged.
     void clear();
 
+    // What mpv's end-file error code says by itself: no sound device, or a stream whose
+    // content no new try can fix.
+    static bool noSoundDevice(int mpvError);
+    static bool unplayable(int mpvError);
+
 private:
     // Ordered by how much each says: the most telling cause noted wins.
     enum class Cause {

@@ -8,7 +8,7 @@
 
 #include "player/media/media_player.h"
 #include "player/media/reconnect_schedule.h"
-#include "player/media/status_display.h"
+#include "shared/status_display.h"
 
 namespace media {
 

@@ -21,6 +21,8 @@ inline constexpr const char* kUnsupportedFormat = "Unsupported format";
 inline constexpr const char* kUnsafePlaylistEntry = "Refused playlist entry";
 inline constexpr const char* kTimedOut = "Timed out";
 inline constexpr const char* kFailed = "Failed";
+// libmpv is missing or refuses to start: no station can play, whatever the station file says.
+inline constexpr const char* kNoAudioEngine = "No audio engine";
 
 // "Buffering 40%", the percentage kept within 0..100.
 std::string buffering(int percent);

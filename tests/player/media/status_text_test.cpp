@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "player/media/status_display.h"
 #include "player/media/status_text.h"
+#include "shared/status_display.h"
 
 using namespace std::chrono_literals;
 namespace text = media::status_text;

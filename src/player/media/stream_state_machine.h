@@ -1,0 +1,155 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "player/media/failure_diagnosis.h"
+#include "player/media/reconnect_schedule.h"
+#include "shared/status_display.h"
+
+namespace media {
+
+// The life of the opened stream, apart from any engine or event loop: what the engine reports
+// and the passing of time go in; what to tell the engine, when to wake and what the strip shows
+// come out. Time is any steady count of milliseconds the caller keeps; tests move it by hand.
+//
+// The inputs only note what happened. decide() then works out the consequences of the batch (a
+// drain of engine events, a call from the window, a wake-up), so that events arriving together
+// show as one change on the strip.
+class StreamStateMachine {
+public:
+    using Time = std::chrono::milliseconds;
+
+    struct Settings {
+        // Longest wait from starting a stream to knowing what it holds: mpv has no bound of its
+        // own on a server that keeps sending bytes it cannot recognise.
+        std::chrono::milliseconds openTimeout{10000};
+        // Longest wait for the buffer to fill, at the start or after a stall.
+        std::chrono::milliseconds bufferTimeout{15000};
+        // Waits before each new try of a stream that dropped.
+        ReconnectSchedule::Delays reconnectDelays = ReconnectSchedule::defaultDelays();
+    };
+
+    // What the engine is to do. A load replaces whatever plays; its reply carries the serial.
+    struct Command {
+        enum Kind { Load, Stop } kind;
+        std::uint64_t serial = 0;
+        bool operator==(const Command&) const = default;
+    };
+
+    struct Decisions {
+        std::vector<Command> commands;   // in the order given
+        std::optional<StatusLine> show;  // the strip's line, when it changed
+        bool playbackChanged = false;    // playing() or streamTitle() changed
+        std::optional<Time> wakeAt;      // when to call wake(); none while nothing waits on time
+    };
+
+    enum class EndReason { Eof, Error, Other };
+
+    explicit StreamStateMachine(Settings settings);
+
+    // From the window: start the opened address afresh, or stop it.
+    void load(Time now);
+    void stop(Time now);
+    // Whether a load is under way, so that play has nothing to start.
+    bool active() const { return phase_ == Phase::Active; }
+
+    // From the engine. Entries are mpv's playlist entry ids; errors are mpv's error codes.
+    void loadReplied(std::uint64_t serial, bool ok, std::optional<std::int64_t> firstEntry,
+                     Time now);
+    void fileStarted(std::int64_t entry, Time now);
+    void fileLoaded(Time now);
+    void playbackRestarted();
+    void fileEnded(std::int64_t entry, EndReason reason, int error, Time now);
+    void coreIdleChanged(bool idle);
+    void pausedForCacheChanged(bool paused);
+    void bufferingChanged(int percent);
+    void sizeKnown(bool hasSize);
+    // The title the stream sends, as it comes (ICY title bytes or a tag).
+    void titleSent(std::string_view raw);
+    void engineLog(std::string_view prefix, std::string_view level, std::string_view text);
+    // The engine shut down by itself, or could not be started at all.
+    void engineLost(Time now);
+    void engineUnavailable(Time now);
+
+    // Runs whatever was due by now.
+    void wake(Time now);
+    Decisions decide(Time now);
+
+    // As of the last decide().
+    bool playing() const { return reportedPlaying_; }
+    std::string streamTitle() const { return reportedTitle_; }
+
+private:
+    // Active: a load of the address is under way, from the command to a final end.
+    enum class Phase { Ready, Active, WaitingToRetry, Stopped, Failed };
+    struct EndOfFile {
+        EndReason reason;
+        int error;
+        bool loaded;
+        bool finite;
+    };
+
+    void begin(bool retry, Time now);
+    void endSession(Time now);
+    void resetAttempt();
+    void scheduleRetry(Time now);
+    void giveUp(std::string why, Time now);
+    void onWatchdog(Time now);
+    void decideAfterEnd(Time now);
+    bool inSession(std::int64_t entry) const {
+        return phase_ == Phase::Active && entry >= sessionFirstEntry_;
+    }
+    bool attemptStarted() const { return phase_ == Phase::Active && currentEntry_ != 0; }
+    bool isPlaying() const { return attemptStarted() && loaded_ && restarted_ && !coreIdle_; }
+    Time played(Time now) const;
+    std::string stateText() const;
+
+    const Settings settings_;
+    std::vector<Command> commands_;
+
+    // The current load of the address ("session"): events of older loads are ignored.
+    Phase phase_ = Phase::Ready;
+    bool retrying_ = false;
+    std::uint64_t loadSerial_ = 0;
+    std::int64_t sessionFirstEntry_;
+    std::int64_t currentEntry_ = 0;
+    std::optional<EndOfFile> pendingEnd_;
+    std::string failure_;
+    ReconnectSchedule schedule_;
+    FailureDiagnosis diagnosis_;
+
+    // The current attempt, from its start-file on.
+    bool loaded_ = false;
+    bool restarted_ = false;
+    bool coreIdle_ = true;
+    bool pausedForCache_ = false;
+    int bufferingPercent_ = 0;
+    bool finite_ = false;
+
+    // The buffer count on the strip, and when it was taken.
+    int countShown_ = 0;
+    Time countShownAt_{};
+    bool countOnShow_ = false;
+
+    std::string title_;
+    Time playedBefore_{};
+    std::optional<Time> playingSince_;
+
+    // What waits on time.
+    std::optional<Time> watchdogAt_;  // the open or buffering bound
+    std::optional<Time> retryAt_;
+    std::optional<Time> settleAt_;  // an end of file becomes final
+    std::optional<Time> clockAt_;   // the shown second changes
+    std::optional<Time> countAt_;   // a held-back buffer count may show
+
+    std::optional<StatusLine> shown_;
+    bool reportedPlaying_ = false;
+    std::string reportedTitle_;
+};
+
+}  // namespace media
