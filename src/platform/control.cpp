@@ -123,7 +123,8 @@ void Control::Move(int left, int top, int width, int height) {
     top_ = top;
     width_ = width;
     height_ = height;
-    if (widget_) widget_->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+    if (widget_)
+        widget_->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }
 
 // A control whose form was unloaded has no widget: it shows nothing and its settings are moot.

@@ -94,7 +94,8 @@ void DragFilter::moved() {
         return;
     }
     if (previous && previous->widget()) {
-        sendDragOver(*previous, *dragged, previous->widget()->mapFromGlobal(lastGlobal), DragState::Leave);
+        sendDragOver(*previous, *dragged, previous->widget()->mapFromGlobal(lastGlobal),
+                     DragState::Leave);
         // The leave handler may have ended the drag.
         if (!DragSession::active()) return;
         dragged = Control::fromHandle(source);

@@ -23,7 +23,7 @@ int loadedForms = 0;
 // message box's own loop (a form unloaded from the tray menu while a box waits) runs on until
 // the box is answered.
 QEventLoop* mainLoop = nullptr;
-}
+}  // namespace
 
 // Key preview: the form sees every key pressed in its window before the focused control does;
 // a handler that sets the key code to 0 consumes the key.

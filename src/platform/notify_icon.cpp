@@ -130,7 +130,9 @@ bool Shell_NotifyIcon(int message, const NOTIFYICONDATA& data) {
             apply(entry, data);
             QSystemTrayIcon* icon = entry.icon.get();
             QObject::connect(icon, &QSystemTrayIcon::activated, icon,
-                             [icon, key](QSystemTrayIcon::ActivationReason reason) { activated(icon, key, reason); });
+                             [icon, key](QSystemTrayIcon::ActivationReason reason) {
+                                 activated(icon, key, reason);
+                             });
             entry.icon->show();
             return notificationArea();
         }

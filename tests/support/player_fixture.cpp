@@ -12,8 +12,10 @@
 #include "player/sys_tray_icon.h"
 
 TestSeams::TestSeams(std::vector<std::string>& messages, std::vector<std::string>& openedUrls) {
-    platform::setMessageBoxHandler([&messages](const std::string& text) { messages.push_back(text); });
-    platform::setShellExecuteHandler([&openedUrls](const std::string& url) { openedUrls.push_back(url); });
+    platform::setMessageBoxHandler(
+        [&messages](const std::string& text) { messages.push_back(text); });
+    platform::setShellExecuteHandler(
+        [&openedUrls](const std::string& url) { openedUrls.push_back(url); });
 }
 
 TestSeams::~TestSeams() {

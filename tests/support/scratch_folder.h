@@ -11,7 +11,8 @@
 class ScratchFolder {
 public:
     ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "wavelark-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "wavelark-test-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) throw std::runtime_error("no scratch folder: " + pattern);
         path_ = pattern;
     }
