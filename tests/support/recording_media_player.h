@@ -30,8 +30,17 @@ public:
         calls.push_back("open " + address);
     }
 
+    bool playing() const override { return playing_; }
+    std::string streamTitle() const override { return title_; }
+
     // Test set-up: what the player holds without the window having asked for it.
     void holdVolume(int value) { volume_ = value; }
+    // As the engine reports a change of what plays.
+    void holdPlayback(bool playing, const std::string& title) {
+        playing_ = playing;
+        title_ = title;
+        if (PlaybackChanged) PlaybackChanged();
+    }
 
     std::vector<std::string> calls;
     mutable int volumeReads = 0;
@@ -41,4 +50,6 @@ private:
     int volume_ = 0;
     bool mute_ = false;
     std::string fileName_;
+    bool playing_ = false;
+    std::string title_;
 };

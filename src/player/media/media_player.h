@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace media {
@@ -27,6 +28,14 @@ public:
     // Replaces whatever plays and starts the new stream without a further call.
     // Throws platform::RuntimeError when the engine cannot take it at all.
     virtual void open(const std::string& address) = 0;
+
+    // For the desktop's remote controls: whether sound plays or is on its way to playing
+    // (connecting, buffering, reconnecting), and the stream's current title, empty when it
+    // sends none.
+    virtual bool playing() const = 0;
+    virtual std::string streamTitle() const = 0;
+    // Called on the UI thread after playing() or streamTitle() changed.
+    std::function<void()> PlaybackChanged;
 };
 
 }  // namespace media

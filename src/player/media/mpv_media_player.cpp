@@ -100,6 +100,10 @@ public:
     void play() override;
     void stop() override;
     void open(const std::string& address) override;
+    bool playing() const override {
+        return phase_ == Phase::Active || phase_ == Phase::WaitingToRetry;
+    }
+    std::string streamTitle() const override { return playing() ? title_ : std::string(); }
 
     void drain();
 
@@ -179,6 +183,9 @@ private:
     std::optional<Clock::time_point> playingSince_;
 
     StatusLine shown_;
+    // What PlaybackChanged last reported.
+    bool reportedPlaying_ = false;
+    std::string reportedTitle_;
     platform::Timer watchdog_;
     platform::Timer retryTimer_;
     platform::Timer settleTimer_;
@@ -634,6 +641,11 @@ void MpvMediaPlayer::update() {
     if (line != shown_) {
         shown_ = line;
         display_.show(shown_);
+    }
+    if (playing() != reportedPlaying_ || streamTitle() != reportedTitle_) {
+        reportedPlaying_ = playing();
+        reportedTitle_ = streamTitle();
+        if (PlaybackChanged) PlaybackChanged();
     }
 
     if (playing) {
