@@ -642,8 +642,8 @@ void MpvMediaPlayer::update() {
         shown_ = line;
         display_.show(shown_);
     }
-    if (playing() != reportedPlaying_ || streamTitle() != reportedTitle_) {
-        reportedPlaying_ = playing();
+    if (this->playing() != reportedPlaying_ || streamTitle() != reportedTitle_) {
+        reportedPlaying_ = this->playing();
         reportedTitle_ = streamTitle();
         if (PlaybackChanged) PlaybackChanged();
     }
