@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <exception>
+#include <functional>
 
 #include "platform/event_dispatch.h"
 #include "platform/text_file.h"
@@ -24,28 +25,37 @@ RemoteControl::RemoteControl(Form1& form)
     : form_(form),
       remote_("wavelark", "Wavelark", "example.skyvane.Wavelark"),
       notification_("Wavelark", "example.skyvane.Wavelark") {
-    remote_.Raise = [this] { form_.menuOpen_Click(); };
-    remote_.Quit = [this] { form_.menuExit_Click(); };
-    remote_.Play = [this] { form_.play1_Click(); };
-    remote_.Pause = [this] { form_.stopcontrol1_Click(); };
-    remote_.Stop = [this] { form_.stopcontrol1_Click(); };
-    remote_.PlayPause = [this] {
+    // Once the window is unloaded (the About window may keep the program a while longer)
+    // the controls have nothing left to act on.
+    auto whileLoaded = [this](std::function<void()> command) {
+        return [this, command = std::move(command)] {
+            if (form_.Loaded() && form_.MediaPlayer1) command();
+        };
+    };
+    remote_.Raise = whileLoaded([this] { form_.menuOpen_Click(); });
+    remote_.Quit = whileLoaded([this] { form_.menuExit_Click(); });
+    remote_.Play = whileLoaded([this] { form_.play1_Click(); });
+    remote_.Pause = whileLoaded([this] { form_.stopcontrol1_Click(); });
+    remote_.Stop = whileLoaded([this] { form_.stopcontrol1_Click(); });
+    remote_.PlayPause = whileLoaded([this] {
         if (form_.MediaPlayer1->playing()) {
             form_.stopcontrol1_Click();
         } else {
             form_.play1_Click();
         }
+    });
+    remote_.Next = whileLoaded([this] { Next(); });
+    remote_.Previous = whileLoaded([this] { Previous(); });
+    remote_.SetVolume = [this](double volume) {
+        if (form_.Loaded() && form_.MediaPlayer1) SetVolume(volume);
     };
-    remote_.Next = [this] { Next(); };
-    remote_.Previous = [this] { Previous(); };
-    remote_.SetVolume = [this](double volume) { SetVolume(volume); };
     remote_.State = [this] { return State(); };
     form_.MediaPlayer1->PlaybackChanged = [this] { PlaybackChanged(); };
 }
 
 RemoteControl::~RemoteControl() {
     platform::setAfterEveryHandler({});
-    form_.MediaPlayer1->PlaybackChanged = {};
+    if (form_.MediaPlayer1) form_.MediaPlayer1->PlaybackChanged = {};
 }
 
 bool RemoteControl::publish() {
@@ -121,8 +131,9 @@ void RemoteControl::SetVolume(double volume) {
 }
 
 platform::MediaRemoteState RemoteControl::State() const {
-    const media::MediaPlayer& player = *form_.MediaPlayer1;
     platform::MediaRemoteState state;
+    if (!form_.Loaded() || !form_.MediaPlayer1) return state;
+    const media::MediaPlayer& player = *form_.MediaPlayer1;
     state.playing = player.playing();
     state.canPlay = !player.fileName().empty();
     if (state.canPlay) {
