@@ -51,10 +51,18 @@ RemoteControl::RemoteControl(Form1& form)
     };
     remote_.State = [this] { return State(); };
     form_.MediaPlayer1->PlaybackChanged = [this] { PlaybackChanged(); };
+    // The About window may keep the program running after the player window is unloaded; a
+    // new start must then find no player to raise, and start one of its own.
+    formUnload_ = form_.Unload;
+    form_.Unload = [this](int& cancel) {
+        if (formUnload_) formUnload_(cancel);
+        if (cancel == 0) remote_.withdraw();
+    };
 }
 
 RemoteControl::~RemoteControl() {
     platform::setAfterEveryHandler({});
+    form_.Unload = formUnload_;
     if (form_.MediaPlayer1) form_.MediaPlayer1->PlaybackChanged = {};
 }
 

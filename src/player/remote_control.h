@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/desktop_bus/desktop_notification.h"
@@ -32,6 +33,8 @@ private:
     Form1& form_;
     platform::MediaRemote remote_;
     platform::DesktopNotification notification_;
+    // The window's own unload handler, which ours runs first.
+    std::function<void(int& cancel)> formUnload_;
     // The last title the stream sent, so that a repeat of it notifies nobody.
     std::string lastTitle_;
 };

@@ -17,6 +17,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import player as layout  # noqa: E402
 from desktop import Desktop  # noqa: E402
 from player import Player  # noqa: E402
 from processes import wait_until  # noqa: E402
@@ -172,6 +173,26 @@ def song_notifications(session):
                   f"{shown}")
 
 
+def quit_leaves_the_bus_to_the_next_start(session):
+    """Quit is the tray menu's Exit: with the About window open the program goes on, but a new
+    start must then run a player of its own rather than raise the one that is gone."""
+    desktop, player = session.desktop, session.player
+    session.bus.run(["gdbus", "call", "--session", "-d", MPRIS[0], "-o", MPRIS[1], "-m",
+                     "org.mpris.MediaPlayer2.Raise"])
+    wait_until(lambda: _restored(desktop, player.window.id), 10, "the window on show")
+    player.click(layout.ABOUT_LABEL)
+    desktop.wait_for_window(layout.ABOUT_TITLE, 15)
+    session.bus.run(["gdbus", "call", "--session", "-d", MPRIS[0], "-o", MPRIS[1], "-m",
+                     "org.mpris.MediaPlayer2.Quit"])
+    wait_until(lambda: not _restored(desktop, player.window.id), 10, "the player window to go")
+    session.check("Quit unloads the player window", player.process.poll() is None)
+    again = Player(session, desktop, NOWHERE, env=session.bus.variables(), name="again")
+    again.wait_for_window()  # fails if it ended instead
+    session.check("a new start then runs its own player", True)
+    session.processes.stop(again.process)
+    session.processes.stop(player.process)
+
+
 def the_d_bus_tray(session):
     desktop = Desktop(session.processes, session.scratch("plain-desktop"))  # no XEmbed tray
     bus = SessionBus(session.processes, session.folder, name="tray-bus")
@@ -220,5 +241,6 @@ def the_d_bus_tray(session):
 
 
 if __name__ == "__main__":
-    run([media_controls, a_second_start_shows_the_first, song_notifications, the_d_bus_tray],
+    run([media_controls, a_second_start_shows_the_first, song_notifications,
+         quit_leaves_the_bus_to_the_next_start, the_d_bus_tray],
         tools=["dbus-daemon", "dbus-monitor", "gdbus", "playerctl"], modules=["dbusmock"])

@@ -251,11 +251,14 @@ MediaRemote::MediaRemote(std::string playerName, std::string identity, std::stri
     object_->busName = kRoot + QLatin1Char('.') + text(playerName);
 }
 
-MediaRemote::~MediaRemote() {
+MediaRemote::~MediaRemote() { withdraw(); }
+
+void MediaRemote::withdraw() {
     if (!object_->published) return;
+    object_->published = false;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.unregisterObject(kPath);
     bus.interface()->unregisterService(object_->busName);
+    bus.unregisterObject(kPath);
 }
 
 MediaRemote::Start MediaRemote::publish() {

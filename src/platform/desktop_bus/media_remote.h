@@ -44,6 +44,9 @@ public:
     // Reads State and announces what changed since the last time.
     void refresh();
 
+    // Leaves the bus: the player is going, and a new start must not find it there.
+    void withdraw();
+
 private:
     class Object;
     std::unique_ptr<Object> object_;
