@@ -257,7 +257,12 @@ void MediaRemote::withdraw() {
     if (!object_->published) return;
     object_->published = false;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.interface()->unregisterService(object_->busName);
+    // Sent without waiting for the answer: this may run in a window's handler.
+    QDBusMessage release = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReleaseName"));
+    release << object_->busName;
+    bus.send(release);
     bus.unregisterObject(kPath);
 }
 
