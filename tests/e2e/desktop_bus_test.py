@@ -7,7 +7,7 @@ station is announced as PropertiesChanged. A second start shows the first copy a
 the window is hidden, a new song gives one desktop notification that replaces the last. On a
 desktop whose only tray is a StatusNotifierWatcher the icon registers there and its Activate
 and ContextMenu act; when that panel starts after the player, minimising leaves an ordinary
-minimised window.
+minimised window, and an XEmbed tray that starts later still gets the icon.
 """
 
 import os
@@ -238,6 +238,14 @@ def the_d_bus_tray(session):
                   "org.mpris.MediaPlayer2.Raise"])
     wait_until(lambda: _restored(desktop, window_id), 10, "the window to return")
     session.check("and Raise brings it back", True)
+    # A late panel with an XEmbed area does get the icon.
+    desktop.start_tray()
+    icon = wait_until(desktop.tray_icons, 15, "the icon in the late tray")[0]
+    desktop.minimise(window_id)
+    wait_until(lambda: _hidden(desktop, window_id), 10, "the window to hide")
+    desktop.click_tray_icon(icon, 1)
+    wait_until(lambda: _restored(desktop, window_id), 10, "the window to return")
+    session.check("a late XEmbed tray gets the icon: minimise hides, a click restores", True)
 
 
 if __name__ == "__main__":
