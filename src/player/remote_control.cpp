@@ -67,9 +67,11 @@ RemoteControl::~RemoteControl() {
 }
 
 bool RemoteControl::publish() {
-    if (remote_.publish() == platform::MediaRemote::Start::AnotherCopyRuns) return false;
+    const auto start = remote_.publish();
+    if (start == platform::MediaRemote::Start::AnotherCopyRuns) return false;
+    onBus_ = start == platform::MediaRemote::Start::Published;
     // A click, a key or a menu item may change what the controls show.
-    platform::setAfterEveryHandler([this] { remote_.refresh(); });
+    if (onBus_) platform::setAfterEveryHandler([this] { remote_.refresh(); });
     return true;
 }
 
@@ -160,7 +162,8 @@ void RemoteControl::PlaybackChanged() {
     const std::string title = form_.MediaPlayer1->streamTitle();
     if (title != lastTitle_) {
         lastTitle_ = title;
-        if (!title.empty() && !form_.Visible()) notification_.show(form_.station.Caption(), title);
+        if (onBus_ && !title.empty() && !form_.Visible())
+            notification_.show(form_.station.Caption(), title);
     }
     remote_.refresh();
 }

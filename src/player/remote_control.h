@@ -33,6 +33,8 @@ private:
     Form1& form_;
     platform::MediaRemote remote_;
     platform::DesktopNotification notification_;
+    // Whether publish() found a session bus; without one nothing is sent anywhere.
+    bool onBus_ = false;
     // The window's own unload handler, which ours runs first.
     std::function<void(int& cancel)> formUnload_;
     // The last title the stream sent, so that a repeat of it notifies nobody.
