@@ -1,10 +1,14 @@
 #include "platform/application.h"
 #include "player/form1.h"
 #include "player/media/mpv_media_player.h"
+#include "player/remote_control.h"
 
 int main(int argc, char** argv) {
     platform::Application application(argc, argv, "Wavelark");
     Form1 form1([](platform::StatusStrip& strip) { return media::makeMpvMediaPlayer(strip); });
+    // A second start shows the copy that runs already and plays nothing of its own.
+    RemoteControl remoteControl(form1);
+    if (!remoteControl.publish()) return 0;
     platform::Load(form1);
     return application.Run();
 }

@@ -9,6 +9,11 @@
 namespace platform {
 
 namespace {
+std::function<void()>& afterEveryHandler() {
+    static std::function<void()> hook;
+    return hook;
+}
+
 void report(int number, const std::string& description) {
     MsgBox("Run-time error '" + std::to_string(number) + "':\n\n" + description);
 }
@@ -25,6 +30,9 @@ void dispatch(const std::function<void()>& handler) {
     } catch (const std::exception& error) {
         report(5, error.what());
     }
+    if (afterEveryHandler()) afterEveryHandler()();
 }
+
+void setAfterEveryHandler(std::function<void()> hook) { afterEveryHandler() = std::move(hook); }
 
 }  // namespace platform

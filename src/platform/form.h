@@ -87,6 +87,8 @@ public:
     }
     T* operator->() const { return object_.get(); }
     T* get() const { return object_.get(); }
+    T& operator*() const { return *object_; }
+    explicit operator bool() const { return object_ != nullptr; }
 
 private:
     std::unique_ptr<T> object_;

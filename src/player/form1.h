@@ -69,6 +69,9 @@ public:
     void ShowVolume();
 
 private:
+    // The desktop's media controls act through the handlers below.
+    friend class RemoteControl;
+
     void design();
     void connectHandlers();
 

@@ -127,8 +127,12 @@ class Desktop:
 
     def env(self, extra=None):
         """An environment for programs on this desktop: our display, no session bus (so Qt
-        uses the XEmbed notification area) and the X platform even if the caller set offscreen."""
+        uses the XEmbed notification area) and the X platform even if the caller set offscreen.
+        The bus address is set to one that cannot work rather than left out: without one,
+        libdbus would launch a bus of its own for the display (dbus-x11), left behind after
+        the test."""
         env = {k: v for k, v in os.environ.items() if not k.startswith("DBUS_")}
+        env["DBUS_SESSION_BUS_ADDRESS"] = "disabled:"
         env["DISPLAY"] = self.display
         env["QT_QPA_PLATFORM"] = "xcb"
         env["LC_ALL"] = "C.UTF-8"  # xprop then prints UTF-8 titles as they are

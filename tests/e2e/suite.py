@@ -15,6 +15,7 @@ printed.
 """
 
 import argparse
+import importlib.util
 import os
 import shutil
 import sys
@@ -77,10 +78,12 @@ def _options():
     return options
 
 
-def run(groups):
-    """Runs the groups in order and exits 0 when every check passed, 1 otherwise."""
+def run(groups, tools=(), modules=()):
+    """Runs the groups in order and exits 0 when every check passed, 1 otherwise. A script
+    that needs more programs or Python modules than every script does names them."""
     options = _options()
-    missing = [tool for tool in _TOOLS if shutil.which(tool) is None]
+    missing = [tool for tool in [*_TOOLS, *tools] if shutil.which(tool) is None]
+    missing += [module for module in modules if importlib.util.find_spec(module) is None]
     if missing:
         print("skipped: missing " + ", ".join(missing) + " (scripts/setup --with-tests)")
         sys.exit(SKIPPED)

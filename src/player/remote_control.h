@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/desktop_bus/desktop_notification.h"
+#include "platform/desktop_bus/media_remote.h"
+
+class Form1;
+
+// The desktop's media keys, sound menu and playerctl, and a notification for each new song
+// while the window is hidden. Every command acts through the window's own handlers, so the
+// window, its readouts and the tray show exactly what the same click would have shown.
+class RemoteControl {
+public:
+    explicit RemoteControl(Form1& form);
+    ~RemoteControl();
+
+    // Puts the player on the session bus. False when another copy already runs there: that
+    // copy has been asked to show its window, and this one should end.
+    bool publish();
+
+    // The commands that are more than one click of the window.
+    void Next();
+    void Previous();
+    void SetVolume(double volume);
+    platform::MediaRemoteState State() const;
+
+private:
+    void Tune(int direction);
+    void PlaybackChanged();
+
+    Form1& form_;
+    platform::MediaRemote remote_;
+    platform::DesktopNotification notification_;
+    // Whether publish() found a session bus; without one nothing is sent anywhere.
+    bool onBus_ = false;
+    // The window's own unload handler, which ours runs first.
+    std::function<void(int& cancel)> formUnload_;
+    // The last title the stream sent, so that a repeat of it notifies nobody.
+    std::string lastTitle_;
+};
