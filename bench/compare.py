@@ -61,6 +61,9 @@ IDLE_WINDOW = 10.0
 FIRST_AUDIO_TIMEOUT = 20.0
 SWITCH_GAP = 0.1  # between two clicks of the switching run
 SWITCH_BATCH = 50  # clicks per xdotool call
+# Like the e2e desktop: an address that cannot work, so that nothing launches a session bus of
+# its own for the run and leaves it behind.
+NO_SESSION_BUS = {**os.environ, "DBUS_SESSION_BUS_ADDRESS": "disabled:"}
 
 
 class Bench:
@@ -236,7 +239,7 @@ def mpv_plays(bench, mount, steady):
         moment = time.monotonic()
         started.append(bench.processes.start(bench.unique("mpv-" + kind),
                                              MPV + [bench.station.url(mount)],
-                                             env=bench.sound.client_env()))
+                                             env=bench.sound.client_env(NO_SESSION_BUS)))
         return moment
 
     try:
