@@ -97,10 +97,6 @@ void RemoteControl::Tune(int direction) {
     }
     addresses[kBuiltInSlot] = addresses::kBuiltInStationAddress;
     names[kBuiltInSlot] = addresses::kBuiltInStationName;
-    auto tunable = [&](int slot) {
-        const std::string prefix = addresses[slot].substr(0, 6);
-        return prefix == "http:/" || prefix == "mms://";
-    };
 
     const std::string opened = form_.MediaPlayer1->fileName();
     int current = -1;
@@ -115,7 +111,7 @@ void RemoteControl::Tune(int direction) {
     int slot = current < 0 ? (direction > 0 ? -1 : Form1::kSlotCount) : current;
     for (int tries = 0; tries < Form1::kSlotCount; ++tries) {
         slot = (slot + direction + Form1::kSlotCount) % Form1::kSlotCount;
-        if (tunable(slot)) {
+        if (isTunableAddress(addresses[slot])) {
             if (form_.StationSlot[slot]->Click) form_.StationSlot[slot]->Click();
             return;
         }

@@ -3,6 +3,8 @@
 #include "platform/runtime_error.h"
 #include "platform/text_encoding.h"
 
+#include <string_view>
+
 StationLine StationLine::split(const std::string& line) {
     const std::size_t first = line.find(',');
     if (first == std::string::npos) throw platform::errors::invalidCall();
@@ -10,4 +12,9 @@ StationLine StationLine::split(const std::string& line) {
     if (second == std::string::npos) throw platform::errors::invalidCall();
     return {line.substr(0, first), line.substr(first + 1, second - first - 1),
             platform::leftCharacters(std::string_view(line).substr(second + 1), kMaxDisplayName)};
+}
+
+bool isTunableAddress(const std::string& address) {
+    const std::string_view prefix = std::string_view(address).substr(0, 6);
+    return prefix == "http:/" || prefix == "mms://";
 }

@@ -14,3 +14,6 @@ struct StationLine {
     // Fails (platform::RuntimeError) for a line with fewer than two commas: a damaged file.
     static StationLine split(const std::string& line);
 };
+
+// Whether the player tunes an address: only those that begin with "http:/" or "mms://".
+bool isTunableAddress(const std::string& address);

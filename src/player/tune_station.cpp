@@ -50,9 +50,7 @@ void Form1::TuneStation(const std::string& stationIndex, const std::string& capt
         const int s = wholeNumber(stationIndex);
         if (s < 0 || s > kSlotCount) throw platform::errors::invalidCall();
         const std::string& address = streamAddresses[s];
-        const std::string prefix = address.substr(0, 6);
-        if (address.empty()) return;
-        if (prefix != "http:/" && prefix != "mms://") return;
+        if (!isTunableAddress(address)) return;
         MediaPlayer1->open(address);
 
         const int c = wholeNumber(captionIndex);

@@ -202,9 +202,14 @@ public:
     }
 
     // Sends PropertiesChanged with what differs from the last announcement. Position is
-    // never announced: listeners ask for it.
+    // never announced: listeners ask for it. This runs after every window event, mouse moves
+    // included, so an unchanged state ends here, before any bus value is built.
     void announce() {
+        const MediaRemoteState state = owner_.State ? owner_.State() : MediaRemoteState{};
+        if (announcedState_ == state && announcedTrack_ == track_) return;
         const QVariantMap now = properties(kPlayer);
+        announcedState_ = shown_;
+        announcedTrack_ = track_;
         QVariantMap changed;
         for (const char* name : {"PlaybackStatus", "Metadata", "Volume", "CanPlay", "CanPause",
                                  "CanGoNext", "CanGoPrevious", "CanControl", "CanSeek"}) {
@@ -244,6 +249,9 @@ private:
     MediaRemoteState shown_;
     std::optional<int> track_;
     QVariantMap announced_;
+    // What the last announcement was made from.
+    std::optional<MediaRemoteState> announcedState_;
+    std::optional<int> announcedTrack_;
 };
 
 MediaRemote::MediaRemote(std::string playerName, std::string identity, std::string desktopEntry)

@@ -106,16 +106,6 @@ mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, d
 }
 
 void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now) {
-    const auto flag = [&] {
-        const auto& property = *static_cast<const mpv_event_property*>(event.data);
-        return property.format == MPV_FORMAT_FLAG && *static_cast<const int*>(property.data) != 0;
-    };
-    const auto number = [&]() -> std::int64_t {
-        const auto& property = *static_cast<const mpv_event_property*>(event.data);
-        return property.format == MPV_FORMAT_INT64
-                   ? *static_cast<const std::int64_t*>(property.data)
-                   : 0;
-    };
     switch (event.event_id) {
         case MPV_EVENT_COMMAND_REPLY: {
             // loadfile answers with the id of the entry it added.
@@ -149,14 +139,22 @@ void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono:
             machine.fileEnded(end.playlist_entry_id, reason, end.error, now);
             break;
         }
-        case MPV_EVENT_PROPERTY_CHANGE:
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto& property = *static_cast<const mpv_event_property*>(event.data);
+            const auto flag = [&] {
+                return property.format == MPV_FORMAT_FLAG &&
+                       *static_cast<const int*>(property.data) != 0;
+            };
+            const auto number = [&]() -> std::int64_t {
+                return property.format == MPV_FORMAT_INT64
+                           ? *static_cast<const std::int64_t*>(property.data)
+                           : 0;
+            };
             switch (event.reply_userdata) {
-                case kCoreIdle: {
+                case kCoreIdle:
                     // Unavailable counts as idle.
-                    const auto& property = *static_cast<const mpv_event_property*>(event.data);
                     machine.coreIdleChanged(property.format != MPV_FORMAT_FLAG || flag());
                     break;
-                }
                 case kPausedForCache:
                     machine.pausedForCacheChanged(flag());
                     break;
@@ -166,14 +164,13 @@ void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono:
                 case kFileSize:
                     machine.sizeKnown(number() > 0);
                     break;
-                case kMetadata: {
-                    const auto& property = *static_cast<const mpv_event_property*>(event.data);
+                case kMetadata:
                     if (property.format == MPV_FORMAT_NODE)
                         feedMetadata(machine, static_cast<const mpv_node*>(property.data));
                     break;
-                }
             }
             break;
+        }
         case MPV_EVENT_LOG_MESSAGE: {
             const auto* message = static_cast<const mpv_event_log_message*>(event.data);
             machine.engineLog(message->prefix, message->level, message->text);
