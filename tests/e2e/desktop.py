@@ -17,6 +17,7 @@ of the root window with ImageMagick's import.
         processes.close()
 """
 
+import json
 import os
 import re
 import select
@@ -260,6 +261,15 @@ class Desktop:
         """Ids of the windows whose WM_NAME is exactly `name` (mapped or not)."""
         return [window_id for window_id, title, _ in self.windows() if title == name]
 
+    def shown_window(self, prefix):
+        """The WindowInfo of a viewable window whose title starts with `prefix`, or None."""
+        for window_id, name, _ in self.windows():
+            if name and name.startswith(prefix):
+                info = self.window_info(window_id)
+                if info is not None and info.viewable:
+                    return info
+        return None
+
     def wait_for_window(self, name, timeout=30):
         """The WindowInfo of the first viewable window called `name`."""
 
@@ -384,3 +394,176 @@ class Desktop:
             rect, lambda crop: crop.differing_pixels(before) > 0, timeout, what
         )
 
+
+
+_SWAY_CONFIG = """output {output} mode {width}x{height} scale {scale} bg #203040 solid_color
+xwayland disable
+focus_follows_mouse no
+default_border normal
+bar {{
+    mode invisible
+}}
+"""
+
+
+class WaylandDesktop:
+    """A headless sway (the wlroots compositor) for programs that connect as Wayland clients,
+    ended with the process set. The same shape as Desktop where Wayland allows: env(),
+    screenshot(), click(), key(), wait_for_picture(); windows come from sway's tree, input from a
+    virtual pointer (virtual_pointer.py) and wtype, screenshots from grim.
+
+    sway refuses to run as root, so as root it runs as `nobody` with a runtime folder of its
+    own inside the test's folder; its clients (root) reach its sockets by their full paths.
+    """
+
+    OUTPUT = "HEADLESS-1"
+
+    def __init__(self, processes, folder, size=(1024, 768), scale=1):
+        """`size` is the logical size; the output has `scale` times as many pixels."""
+        self.processes = processes
+        self.folder = folder
+        self.size = size
+        self.scale = scale
+        self.runtime = os.path.join(folder, "runtime")
+        os.makedirs(self.runtime, mode=0o700)
+        os.chmod(folder, 0o711)
+        self._user = []
+        if os.geteuid() == 0:
+            os.chown(self.runtime, 65534, 65534)  # nobody:nogroup, on every Debian
+            self._user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        config = os.path.join(self.runtime, "sway.conf")
+        with open(config, "w") as file:
+            file.write(_SWAY_CONFIG.format(output=self.OUTPUT, width=size[0] * scale,
+                                           height=size[1] * scale, scale=scale))
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK", "DISPLAY"))}
+        env.update({"XDG_RUNTIME_DIR": self.runtime, "HOME": self.runtime,
+                    "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
+                    "WLR_RENDERER": "pixman", "WLR_HEADLESS_OUTPUTS": "1"})
+        self.sway = processes.start("sway", [*self._user, "sway", "-c", config], env=env)
+
+        def sockets():
+            if self.sway.poll() is not None:
+                raise RuntimeError("sway ended:\n" + processes.log("sway"))
+            names = os.listdir(self.runtime)
+            display = [n for n in names if n.startswith("wayland-") and not n.endswith(".lock")]
+            ipc = [n for n in names if n.startswith("sway-ipc.")]
+            return (display[0], ipc[0]) if display and ipc else None
+
+        display, ipc = wait_until(sockets, 20, "sway's sockets")
+        self.display = os.path.join(self.runtime, display)
+        self.ipc = os.path.join(self.runtime, ipc)
+        wait_until(lambda: self.outputs(), 20, "sway's output")
+        from virtual_pointer import VirtualPointer
+
+        self.pointer = VirtualPointer(self.display, self.logical_size())
+
+    def env(self, extra=None):
+        """An environment for Wayland clients of this desktop: no X display, no session bus
+        unless `extra` brings one, and Qt on its Wayland platform."""
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK"))}
+        env.pop("DISPLAY", None)
+        env.pop("XAUTHORITY", None)
+        env.update({"DBUS_SESSION_BUS_ADDRESS": "disabled:", "WAYLAND_DISPLAY": self.display,
+                    "QT_QPA_PLATFORM": "wayland", "XDG_SESSION_TYPE": "wayland",
+                    "SWAYSOCK": self.ipc, "LC_ALL": "C.UTF-8"})
+        if extra:
+            env.update(extra)
+        return env
+
+    def _run(self, argv, check=True):
+        result = subprocess.run(argv, env=self.env(), stdin=subprocess.DEVNULL,
+                                capture_output=True, timeout=_TOOL_TIMEOUT)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"{argv[0]} failed: {result.stderr.decode(errors='replace')}")
+        return result.stdout
+
+    def swaymsg(self, *command, kind=None):
+        """A sway command (or, with kind, a query such as get_tree), its answer as JSON."""
+        argv = ["swaymsg", "-s", self.ipc, "-r"] + (["-t", kind] if kind else []) + list(command)
+        return json.loads(self._run(argv) or b"null")
+
+    def outputs(self):
+        return self.swaymsg(kind="get_outputs")
+
+    def logical_size(self):
+        rect = self.outputs()[0]["rect"]
+        return rect["width"], rect["height"]
+
+    def set_scale(self, scale):
+        """The output's scale: clients draw at that many pixels per logical pixel. The output
+        grows with it, so the desktop keeps its logical size."""
+        width, height = self.size[0] * scale, self.size[1] * scale
+        self.swaymsg(f"output {self.OUTPUT} mode {width}x{height} scale {scale}")
+        self.scale = scale
+        self.pointer.extent = self.logical_size()
+
+    # --- windows -------------------------------------------------------------------------
+
+    def windows(self):
+        """Every window in sway's tree (tiled and floating) as (WindowInfo, node)."""
+        found = []
+
+        def walk(node):
+            if node.get("type") in ("con", "floating_con") and node.get("pid"):
+                rect, inner = node["rect"], node["window_rect"]
+                found.append((WindowInfo(
+                    id=node["id"], name=node.get("name") or "",
+                    left=rect["x"] + inner["x"], top=rect["y"] + inner["y"],
+                    width=inner["width"], height=inner["height"],
+                    viewable=bool(node.get("visible")), mapped=True,
+                    override_redirect=False), node))
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+
+        walk(self.swaymsg(kind="get_tree"))
+        return found
+
+    def shown_window(self, prefix):
+        """The WindowInfo of a window on show whose title starts with `prefix`, or None."""
+        for info, _ in self.windows():
+            if info.name.startswith(prefix) and info.viewable:
+                return info
+        return None
+
+    def window_info(self, window_id):
+        """WindowInfo for the window, or None when it is not mapped."""
+        return next((info for info, _ in self.windows() if info.id == window_id), None)
+
+    def focused(self):
+        """The title of the window with the keyboard focus, or None."""
+        return next((info.name for info, node in self.windows() if node.get("focused")), None)
+
+    def wait_for_window(self, name, timeout=30):
+        return wait_until(lambda: self.shown_window(name), timeout, f'a window called "{name}"')
+
+    # --- input ---------------------------------------------------------------------------
+
+    def move_pointer(self, x, y):
+        self.pointer.move(x, y)
+
+    def hover(self, x, y):
+        self.pointer.move(x - 1, y)
+        self.pointer.move(x, y)
+
+    def click(self, x, y, button=1):
+        self.pointer.click(x, y, button)
+
+    def press_button(self, button=1):
+        self.pointer.button(button, True)
+        self.pointer.button(button, False)
+
+    def key(self, name):
+        """Presses and releases a key (an XKB key name) in the focused window."""
+        self._run(["wtype", "-k", name])
+
+    # --- screenshots ---------------------------------------------------------------------
+
+    def screenshot(self):
+        """The whole output as a Picture, in the output's own pixels (twice the logical size
+        at scale 2)."""
+        return Picture.from_ppm(self._run(["grim", "-t", "ppm", "-"]))
+
+    wait_for_picture = Desktop.wait_for_picture
+    wait_for_change = Desktop.wait_for_change
