@@ -458,6 +458,35 @@ class WaylandDesktop:
 
         self.pointer = VirtualPointer(self.display, self.logical_size())
 
+    def _as_user(self, name, argv):
+        """Starts a program of the desktop's own (the compositors) as its user."""
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK", "DISPLAY"))}
+        env.update({"XDG_RUNTIME_DIR": self.runtime, "HOME": self.runtime,
+                    "WAYLAND_DISPLAY": os.path.basename(self.display)})
+        return self.processes.start(name, [*self._user, *argv], env=env)
+
+    def start_weston(self, size=(900, 600)):
+        """weston in a window of sway, with its desktop shell: there Qt draws the windows'
+        title bars itself, minimise button included. Returns the socket path its clients
+        use as WAYLAND_DISPLAY."""
+        config = os.path.join(self.runtime, "weston.ini")
+        with open(config, "w") as file:
+            file.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff102030\n"
+                       "panel-position=none\n")
+        process = self._as_user("weston", [
+            "weston", "--backend=wayland-backend.so", "--use-pixman", f"--width={size[0]}",
+            f"--height={size[1]}", "--socket=weston-1", f"--config={config}"])
+        socket_path = os.path.join(self.runtime, "weston-1")
+
+        def listening():
+            if process.poll() is not None:
+                raise RuntimeError("weston ended:\n" + self.processes.log("weston"))
+            return os.path.exists(socket_path)
+
+        wait_until(listening, 20, "weston's socket")
+        return socket_path
+
     def env(self, extra=None):
         """An environment for Wayland clients of this desktop: no X display, no session bus
         unless `extra` brings one, and Qt on its Wayland platform."""

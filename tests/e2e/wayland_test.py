@@ -30,6 +30,8 @@ FIRST_SOUND = 9.0  # the 5 s pre-buffer and room for a busy machine
 WATCHER = [sys.executable, "-m", "dbusmock", "--session", "--template",
            os.path.join(HERE, "status_notifier_watcher.py")]
 MENU = ["com.canonical.dbusmenu", "/MenuBar"]
+NOWHERE = [("Nowhere", "http://127.0.0.1:1/", "Nowhere")]
+TITLE_BAR = bytes([239, 239, 239])  # the grey of the title bars Qt draws on weston
 
 
 def _tray_bus(session, name):
@@ -125,15 +127,14 @@ def the_exported_menu(session):
 def a_second_start_raises_a_covered_window(session):
     desktop, player = session.desktop, session.player
     before = player.crop(layout.VOLUME_READOUT)
-    cover = session.processes.start("cover", ["weston-flower"], env=desktop.env())
+    cover = session.processes.start("cover", ["weston-terminal"], env=desktop.env())
     wait_until(lambda: any(node.get("pid") == cover.pid for _, node in desktop.windows()), 20,
                "the covering window")
     desktop.swaymsg(f"[pid={cover.pid}] floating enable, resize set 1024 768, "
                     "move position 0 0, focus")
     wait_until(lambda: player.crop(layout.VOLUME_READOUT).differing_pixels(before) > 0, 10,
                "the cover over the window")
-    nowhere = [("Nowhere", "http://127.0.0.1:1/", "Nowhere")]
-    second = Player(session, desktop, nowhere, env=session.bus.variables(), name="second")
+    second = Player(session, desktop, NOWHERE, env=session.bus.variables(), name="second")
     code = second.wait_for_exit(20)
     session.check("a second start ends with status 0", code == 0, f"exit code {code}")
     wait_until(lambda: desktop.focused() == layout.TITLE, 10, "the window to take the focus")
@@ -144,7 +145,46 @@ def a_second_start_raises_a_covered_window(session):
     session.processes.stop(cover)
 
 
+def _title_bar(picture):
+    """(left, top, right) of the first title bar Qt drew on the screen, or None."""
+    run_of = TITLE_BAR * 200
+    row_bytes = picture.width * 3
+    for y in range(picture.height):
+        row = bytes(picture.rgb[y * row_bytes:(y + 1) * row_bytes])
+        start = row.find(run_of)
+        while start >= 0 and start % 3:
+            start = row.find(run_of, start + 1)
+        if start >= 0:
+            end = start
+            while row[end:end + 3] == TITLE_BAR:
+                end += 3
+            return start // 3, y, end // 3
+    return None
+
+
+def title_bar_minimise_on_weston(session):
+    """Wayland tells a window nothing of its minimising: the player sees no change, so this is
+    the case of a desktop without a tray, and the icon brings the window back all the same."""
+    desktop = session.desktop
+    session.processes.stop(session.player.process)  # sway's own windows float above weston
+    weston = desktop.start_weston()
+    bus = _tray_bus(session, "weston-bus")
+    Player(session, desktop, NOWHERE, env={**bus.variables(), "WAYLAND_DISPLAY": weston},
+           name="on-weston")
+    left, top, right = wait_until(lambda: _title_bar(desktop.screenshot()), 30,
+                                  "the window's title bar on weston")
+    desktop.screenshot().save_png(os.path.join(session.folder, "weston.png"))
+    desktop.click(right - 62, top + 12)  # the minimise button, left of maximise and close
+    wait_until(lambda: _title_bar(desktop.screenshot()) is None, 10, "the window to go")
+    session.check("the title bar's minimise takes the window off the screen", True)
+    icon = _icon(bus)
+    bus.run(icon + ["org.kde.StatusNotifierItem.Activate", "0", "0"])
+    wait_until(lambda: _title_bar(desktop.screenshot()), 10, "the window to come back")
+    session.check("and the icon's Activate brings it back", True)
+
+
 if __name__ == "__main__":
-    run([sway_desktop, the_exported_menu, a_second_start_raises_a_covered_window],
-        tools=["sway", "swaymsg", "grim", "wtype", "weston", "weston-flower", "dbus-daemon",
+    run([sway_desktop, the_exported_menu, a_second_start_raises_a_covered_window,
+         title_bar_minimise_on_weston],
+        tools=["sway", "swaymsg", "grim", "wtype", "weston", "weston-terminal", "dbus-daemon",
                "gdbus"], modules=["dbusmock"])
