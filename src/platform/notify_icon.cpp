@@ -128,6 +128,11 @@ private:
 void activated(QSystemTrayIcon* icon, Key key, QSystemTrayIcon::ActivationReason reason) {
     auto current = icons().find(key);
     if (current == icons().end()) return;
+    // A Wayland popup must hang off input to one of our own windows: asked for by the panel,
+    // the menu would open as a window of its own. The panel has the exported copy to draw.
+    if (reason == QSystemTrayIcon::Context && current->second.menu &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
     if (reason == QSystemTrayIcon::Context && (QGuiApplication::mouseButtons() & Qt::RightButton)) {
         // One wait at a time: a second report before the release changes nothing.
         if (!icon->findChild<QObject*>(RightButtonRelease::kName, Qt::FindDirectChildrenOnly))

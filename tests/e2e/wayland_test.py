@@ -112,9 +112,12 @@ def the_exported_menu(session):
                   labels == ["_Show", "_Minimize", "-", "Sound Up", "Sound Down", "-", "_Exit"],
                   f"{labels}")
 
+    bus.run(icon + ["org.kde.StatusNotifierItem.ContextMenu", "0", "0"])
     _click_menu_item(bus, icon, items, "_Minimize")
     wait_until(lambda: desktop.shown_window(layout.TITLE) is None, 10, "the window to hide")
-    session.check("Minimize hides the window", True)
+    others = [info.name for info, _ in desktop.windows()]
+    session.check("Minimize hides the window; ContextMenu opened no window of its own",
+                  others == [], f"{others}")
     _click_menu_item(bus, icon, items, "Sound Down")
     bus.run(icon + ["org.kde.StatusNotifierItem.Activate", "0", "0"])
     player.window = desktop.wait_for_window(layout.TITLE, 10)
