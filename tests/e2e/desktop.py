@@ -21,6 +21,7 @@ import json
 import os
 import re
 import select
+import struct
 import subprocess
 import time
 from dataclasses import dataclass
@@ -397,6 +398,7 @@ class Desktop:
 
 
 _SWAY_CONFIG = """output {output} mode {width}x{height} scale {scale} bg #203040 solid_color
+seat * xcursor_theme blank
 xwayland disable
 focus_follows_mouse no
 default_border normal
@@ -404,6 +406,21 @@ bar {{
     mode invisible
 }}
 """
+
+
+def _blank_cursor_theme(folder):
+    """An XCursor theme "blank" whose pointers are one transparent pixel: on a headless output
+    the compositor draws the pointer into every screenshot, where it would pass for a change
+    the program made (a hover's highlight)."""
+    image = struct.pack("<9I", 36, 0xFFFD0002, 1, 1, 1, 1, 0, 0, 0) + struct.pack("<I", 0)
+    data = b"Xcur" + struct.pack("<4I", 16, 0x10000, 1, 0xFFFD0002) + struct.pack("<2I", 1, 28)
+    cursors = os.path.join(folder, "blank", "cursors")
+    os.makedirs(cursors)
+    for name in ("default", "left_ptr", "pointer", "hand2", "text", "xterm", "wait", "watch",
+                 "left_side", "right_side", "top_side", "bottom_side", "top_left_corner",
+                 "top_right_corner", "bottom_left_corner", "bottom_right_corner"):
+        with open(os.path.join(cursors, name), "wb") as file:
+            file.write(data + image)
 
 
 class WaylandDesktop:
@@ -431,6 +448,9 @@ class WaylandDesktop:
         if os.geteuid() == 0:
             os.chown(self.runtime, 65534, 65534)  # nobody:nogroup, on every Debian
             self._user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        _blank_cursor_theme(self.runtime)
+        self.cursors = {"XCURSOR_PATH": self.runtime, "XCURSOR_THEME": "blank",
+                        "XCURSOR_SIZE": "1"}
         config = os.path.join(self.runtime, "sway.conf")
         with open(config, "w") as file:
             file.write(_SWAY_CONFIG.format(output=self.OUTPUT, width=size[0] * scale,
@@ -439,7 +459,7 @@ class WaylandDesktop:
                if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK", "DISPLAY"))}
         env.update({"XDG_RUNTIME_DIR": self.runtime, "HOME": self.runtime,
                     "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
-                    "WLR_RENDERER": "pixman", "WLR_HEADLESS_OUTPUTS": "1"})
+                    "WLR_RENDERER": "pixman", "WLR_HEADLESS_OUTPUTS": "1", **self.cursors})
         self.sway = processes.start("sway", [*self._user, "sway", "-c", config], env=env)
 
         def sockets():
@@ -463,7 +483,7 @@ class WaylandDesktop:
         env = {k: v for k, v in os.environ.items()
                if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK", "DISPLAY"))}
         env.update({"XDG_RUNTIME_DIR": self.runtime, "HOME": self.runtime,
-                    "WAYLAND_DISPLAY": os.path.basename(self.display)})
+                    "WAYLAND_DISPLAY": os.path.basename(self.display), **self.cursors})
         return self.processes.start(name, [*self._user, *argv], env=env)
 
     def start_weston(self, size=(900, 600)):
@@ -473,7 +493,7 @@ class WaylandDesktop:
         config = os.path.join(self.runtime, "weston.ini")
         with open(config, "w") as file:
             file.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff102030\n"
-                       "panel-position=none\n")
+                       "panel-position=none\ncursor-theme=blank\ncursor-size=1\n")
         process = self._as_user("weston", [
             "weston", "--backend=wayland-backend.so", "--use-pixman", f"--width={size[0]}",
             f"--height={size[1]}", "--socket=weston-1", f"--config={config}"])
@@ -496,7 +516,7 @@ class WaylandDesktop:
         env.pop("XAUTHORITY", None)
         env.update({"DBUS_SESSION_BUS_ADDRESS": "disabled:", "WAYLAND_DISPLAY": self.display,
                     "QT_QPA_PLATFORM": "wayland", "XDG_SESSION_TYPE": "wayland",
-                    "SWAYSOCK": self.ipc, "LC_ALL": "C.UTF-8"})
+                    "SWAYSOCK": self.ipc, "LC_ALL": "C.UTF-8", **self.cursors})
         if extra:
             env.update(extra)
         return env

@@ -6,11 +6,12 @@ the icon exports its menu (the five items, as a panel draws them) and its items 
 hides the window, Sound Down lowers the volume, and the icon's Activate brings the window back;
 a second start brings a covered window to the front. On weston (nested in sway, for the title
 bar Qt draws there), the title bar's minimise hides the window without the player knowing, and
-Activate brings it back all the same.
+Activate brings it back all the same. With no display at all, the program says why and ends.
 """
 
 import os
 import re
+import subprocess
 import sys
 import time
 
@@ -120,8 +121,8 @@ def the_exported_menu(session):
                   others == [], f"{others}")
     _click_menu_item(bus, icon, items, "Sound Down")
     bus.run(icon + ["org.kde.StatusNotifierItem.Activate", "0", "0"])
-    player.window = desktop.wait_for_window(layout.TITLE, 10)
     wait_until(lambda: desktop.focused() == layout.TITLE, 10, "the window to take the focus")
+    player.window = desktop.wait_for_window(layout.TITLE, 10)
     session.check("Activate brings it back, focused", True)
     player.shows_volume("27")
     session.check("Sound Down from the menu lowers the volume by its four steps", True)
@@ -176,7 +177,6 @@ def title_bar_minimise_on_weston(session):
            name="on-weston")
     left, top, right = wait_until(lambda: _title_bar(desktop.screenshot()), 30,
                                   "the window's title bar on weston")
-    desktop.screenshot().save_png(os.path.join(session.folder, "weston.png"))
     desktop.click(right - 62, top + 12)  # the minimise button, left of maximise and close
     wait_until(lambda: _title_bar(desktop.screenshot()) is None, 10, "the window to go")
     session.check("the title bar's minimise takes the window off the screen", True)
@@ -186,8 +186,29 @@ def title_bar_minimise_on_weston(session):
     session.check("and the icon's Activate brings it back", True)
 
 
+def no_window_system(session):
+    """With no display of any kind the program says so, where a user may see it, and ends."""
+    bus = SessionBus(session.processes, session.folder, name="bare-bus")
+    bus.start("notifications", [sys.executable, "-m", "dbusmock", "--session", "--template",
+                                "notification_daemon"])
+    wait_until(lambda: "org.freedesktop.Notifications" in bus.run(
+        ["gdbus", "call", "--session", "-d", "org.freedesktop.DBus", "-o", "/org/freedesktop/DBus",
+         "-m", "org.freedesktop.DBus.ListNames"]), 20, "the notification service")
+    bare = {**session.desktop.env(bus.variables()), "WAYLAND_DISPLAY": ""}
+    bare.pop("QT_QPA_PLATFORM")
+    result = subprocess.run([session.options.binary], env=bare, cwd=session.scratch("bare"),
+                            capture_output=True, timeout=30)
+    said = result.stderr.decode(errors="replace")
+    session.check("it ends with status 1 and says why", result.returncode == 1 and
+                  "no desktop to show a window on" in said, f"{result.returncode}: {said!r}")
+    notified = wait_until(lambda: re.search(r'Notify "Wavelark" .*cannot open its window',
+                                            session.processes.log("notifications")), 10,
+                          "the notification")
+    session.check("and in a desktop notification", bool(notified))
+
+
 if __name__ == "__main__":
     run([sway_desktop, the_exported_menu, a_second_start_raises_a_covered_window,
-         title_bar_minimise_on_weston],
+         title_bar_minimise_on_weston, no_window_system],
         tools=["sway", "swaymsg", "grim", "wtype", "weston", "weston-terminal", "dbus-daemon",
                "gdbus"], modules=["dbusmock"])
