@@ -14,6 +14,15 @@ namespace platform {
 
 namespace {
 
+// Whether chooseWindowSystem named the platform: the choice is for this program only, not for
+// the browser the About window starts.
+bool chosen = false;
+
+void choose(const char* platform) {
+    qputenv("QT_QPA_PLATFORM", platform);
+    chosen = true;
+}
+
 bool waylandPlatformInstalled() {
     const QString folder = QLibraryInfo::path(QLibraryInfo::PluginsPath);
     return QFileInfo::exists(folder + QLatin1String("/platforms/libqwayland-generic.so"));
@@ -44,11 +53,12 @@ bool chooseWindowSystem() {
     const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (wayland && waylandPlatformInstalled()) {
         // Qt takes Wayland itself where the session says it is one; without X it must.
-        if (!x11) qputenv("QT_QPA_PLATFORM", "wayland");
+        if (!x11) choose("wayland");
         return true;
     }
     if (x11) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+        // Xwayland, where Qt's Wayland platform is missing.
+        if (wayland) choose("xcb");
         return true;
     }
     tellWithoutWindow(
@@ -61,6 +71,7 @@ bool chooseWindowSystem() {
 
 Application::Application(int& argc, char** argv, const std::string& title)
     : app_(std::make_unique<QApplication>(argc, argv)) {
+    if (chosen) qunsetenv("QT_QPA_PLATFORM");
     QApplication::setApplicationName(QString::fromStdString(title));
     // No display name: Qt would append it to every window title. Message boxes fall back to
     // the application name.

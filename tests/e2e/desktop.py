@@ -509,13 +509,14 @@ class WaylandDesktop:
 
     def env(self, extra=None):
         """An environment for Wayland clients of this desktop: no X display, no session bus
-        unless `extra` brings one, and Qt on its Wayland platform."""
+        unless `extra` brings one, and no Qt platform named, so that the program picks Wayland
+        itself as it does on a user's desktop."""
         env = {k: v for k, v in os.environ.items()
-               if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK"))}
+               if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK", "QT_QPA_PLATFORM"))}
         env.pop("DISPLAY", None)
         env.pop("XAUTHORITY", None)
+        env.pop("XDG_SESSION_TYPE", None)  # which would make Qt pick Wayland by itself
         env.update({"DBUS_SESSION_BUS_ADDRESS": "disabled:", "WAYLAND_DISPLAY": self.display,
-                    "QT_QPA_PLATFORM": "wayland", "XDG_SESSION_TYPE": "wayland",
                     "SWAYSOCK": self.ipc, "LC_ALL": "C.UTF-8", **self.cursors})
         if extra:
             env.update(extra)
