@@ -69,6 +69,8 @@ bool chooseWindowSystem() {
     return false;
 }
 
+bool onWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
 Application::Application(int& argc, char** argv, const std::string& title)
     : app_(std::make_unique<QApplication>(argc, argv)) {
     if (chosen) qunsetenv("QT_QPA_PLATFORM");

@@ -13,6 +13,10 @@ namespace platform {
 // there is neither says why on standard error and as a desktop notification, and returns false.
 bool chooseWindowSystem();
 
+// Whether the windows are Wayland clients, which may neither raise themselves nor learn that
+// they were minimised.
+bool onWayland();
+
 // The program's event loop. It runs until the last loaded form is unloaded; hidden forms keep
 // it running.
 class Application {

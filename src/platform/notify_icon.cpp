@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/application.h"
 #include "platform/control.h"
 #include "platform/event_dispatch.h"
 #include "platform/menu.h"
@@ -130,9 +131,7 @@ void activated(QSystemTrayIcon* icon, Key key, QSystemTrayIcon::ActivationReason
     if (current == icons().end()) return;
     // A Wayland popup must hang off input to one of our own windows: asked for by the panel,
     // the menu would open as a window of its own. The panel has the exported copy to draw.
-    if (reason == QSystemTrayIcon::Context && current->second.menu &&
-        QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        return;
+    if (reason == QSystemTrayIcon::Context && current->second.menu && onWayland()) return;
     if (reason == QSystemTrayIcon::Context && (QGuiApplication::mouseButtons() & Qt::RightButton)) {
         // One wait at a time: a second report before the release changes nothing.
         if (!icon->findChild<QObject*>(RightButtonRelease::kName, Qt::FindDirectChildrenOnly))
