@@ -30,7 +30,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 FIRST_SOUND = 9.0  # the 5 s pre-buffer and room for a busy machine
 WATCHER = [sys.executable, "-m", "dbusmock", "--session", "--template",
            os.path.join(HERE, "status_notifier_watcher.py")]
-MENU = ["com.canonical.dbusmenu", "/MenuBar"]
+MENU = "com.canonical.dbusmenu"  # at /MenuBar of the icon's connection
 NOWHERE = [("Nowhere", "http://127.0.0.1:1/", "Nowhere")]
 TITLE_BAR = bytes([239, 239, 239])  # the grey of the title bars Qt draws on weston
 
@@ -58,7 +58,7 @@ def _icon(bus):
 
 def _menu_items(bus, icon):
     """(id, label) of the exported menu's entries, separators as "-", in order."""
-    layout_text = bus.run(icon[:5] + ["-o", "/MenuBar", "-m", MENU[0] + ".GetLayout", "--", "0", "-1",
+    layout_text = bus.run(icon[:5] + ["-o", "/MenuBar", "-m", MENU + ".GetLayout", "--", "0", "-1",
                                       "@as []"])
     items = []
     for number, props in re.findall(r"<\((\d+), \{([^}]*)\}, @av \[\]\)>", layout_text):
@@ -72,7 +72,7 @@ def _menu_items(bus, icon):
 
 def _click_menu_item(bus, icon, items, label):
     number = next(n for n, text in items if text == label)
-    bus.run(icon[:5] + ["-o", "/MenuBar", "-m", MENU[0] + ".Event", str(number), "clicked",
+    bus.run(icon[:5] + ["-o", "/MenuBar", "-m", MENU + ".Event", str(number), "clicked",
                         "<0>", "0"])
 
 
@@ -103,11 +103,11 @@ def sway_desktop(session):
 
 def the_exported_menu(session):
     desktop, bus, player = session.desktop, session.bus, session.player
-    icon = session.icon = _icon(bus)
+    icon = _icon(bus)
     menu = bus.run(icon + ["org.freedesktop.DBus.Properties.Get", "org.kde.StatusNotifierItem",
                            "Menu"])
     session.check("the icon names its exported menu", "/MenuBar" in menu, menu)
-    items = session.items = _menu_items(bus, icon)
+    items = _menu_items(bus, icon)
     labels = [label for _, label in items]
     session.check("the menu lists the five items and two separators, in order",
                   labels == ["_Show", "_Minimize", "-", "Sound Up", "Sound Down", "-", "_Exit"],
