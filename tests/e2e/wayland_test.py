@@ -89,6 +89,9 @@ def sway_desktop(session):
     stations[0] = ("A", station.url("/a.mp3"), "Station A")
     session.player = Player(session, desktop, stations,
                             env={**sound.client_variables(), **bus.variables()})
+    session.player.wait_for_window()
+    # A new window takes the focus once it is mapped where it stays.
+    wait_until(lambda: desktop.focused() == layout.TITLE, 10, "the window to take the focus")
     window = session.player.wait_for_window()
     session.check("with no Qt platform named, the window opens as a Wayland client of sway",
                   True, window.name)
