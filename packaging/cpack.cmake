@@ -22,5 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # libmpv, which the program loads when it first plays and so does not link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libmpv2)
+# Qt's Wayland platform: with it the player is a native client of a Wayland desktop, without it
+# it runs through Xwayland (or on X11), so it is recommended rather than required.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 
 include(CPack)

@@ -4,6 +4,7 @@
 #include "player/remote_control.h"
 
 int main(int argc, char** argv) {
+    if (!platform::chooseWindowSystem()) return 1;
     platform::Application application(argc, argv, "Wavelark");
     Form1 form1([](platform::StatusStrip& strip) { return media::makeMpvMediaPlayer(strip); });
     // A second start shows the copy that runs already and plays nothing of its own.

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "platform/application.h"
 #include "platform/event_dispatch.h"
 #include "platform/form_widget.h"
 #include "platform/key_codes.h"
@@ -146,6 +147,10 @@ void Form::Show() {
         }
         positioned_ = true;
     }
+    // Wayland tells no window that it was minimised or covered, and a window may not raise
+    // itself: one that is on show as far as it knows may be out of sight. A window mapped
+    // afresh is one the compositor puts in front, minimised or not before.
+    if (window_->isVisible() && onWayland()) window_->hide();
     // A plain show of an iconified window leaves it iconic: restore, show, raise, activate.
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();

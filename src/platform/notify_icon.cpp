@@ -1,6 +1,10 @@
 #include "platform/notify_icon.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
 #include <cstring>
@@ -8,8 +12,10 @@
 #include <memory>
 #include <optional>
 
+#include "platform/application.h"
 #include "platform/control.h"
 #include "platform/event_dispatch.h"
+#include "platform/menu.h"
 #include "platform/picture.h"
 #include "platform/screen.h"
 
@@ -19,6 +25,7 @@ namespace {
 
 struct Entry {
     NOTIFYICONDATA record;
+    std::unique_ptr<QMenu> menu;  // the exported copy on a D-Bus tray; outlives the icon
     std::unique_ptr<QSystemTrayIcon> icon;
 };
 
@@ -26,6 +33,27 @@ using Key = std::pair<std::uint32_t, int>;
 std::map<Key, Entry>& icons() {
     static std::map<Key, Entry> table;
     return table;
+}
+
+// The menu of each window's icons, as setNotifyIconMenu named it.
+std::map<std::uint32_t, MenuItem*>& iconMenus() {
+    static std::map<std::uint32_t, MenuItem*> table;
+    return table;
+}
+
+// Whether Qt's icons are StatusNotifierItems. Qt decides once, as the first icon is made, by
+// asking the session bus for a watcher with a panel behind it, and keeps its answer for the
+// run; this asks the same question at the same moment. An XEmbed icon must not get the menu:
+// it would pop it up on the right button's press.
+bool dBusTray() {
+    static const bool answer = [] {
+        const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcher)) return false;
+        QDBusInterface object(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
+        return object.property("IsStatusNotifierHostRegistered").toBool();
+    }();
+    return answer;
 }
 
 // Set by tests; otherwise the desktop says whether it has a notification area.
@@ -101,6 +129,9 @@ private:
 void activated(QSystemTrayIcon* icon, Key key, QSystemTrayIcon::ActivationReason reason) {
     auto current = icons().find(key);
     if (current == icons().end()) return;
+    // A Wayland popup must hang off input to one of our own windows: asked for by the panel,
+    // the menu would open as a window of its own. The panel has the exported copy to draw.
+    if (reason == QSystemTrayIcon::Context && current->second.menu && onWayland()) return;
     if (reason == QSystemTrayIcon::Context && (QGuiApplication::mouseButtons() & Qt::RightButton)) {
         // One wait at a time: a second report before the release changes nothing.
         if (!icon->findChild<QObject*>(RightButtonRelease::kName, Qt::FindDirectChildrenOnly))
@@ -128,6 +159,11 @@ bool Shell_NotifyIcon(int message, const NOTIFYICONDATA& data) {
             Entry& entry = icons()[key];
             entry.icon = std::make_unique<QSystemTrayIcon>();
             apply(entry, data);
+            auto menu = iconMenus().find(data.hWnd);
+            if (menu != iconMenus().end() && Control::fromHandle(data.hWnd) && dBusTray()) {
+                entry.menu.reset(menu->second->buildPopup(nullptr));
+                entry.icon->setContextMenu(entry.menu.get());
+            }
             QSystemTrayIcon* icon = entry.icon.get();
             QObject::connect(icon, &QSystemTrayIcon::activated, icon,
                              [icon, key](QSystemTrayIcon::ActivationReason reason) {
@@ -148,6 +184,12 @@ bool Shell_NotifyIcon(int message, const NOTIFYICONDATA& data) {
         default:
             return false;
     }
+}
+
+void setNotifyIconMenu(std::uint32_t hWnd, MenuItem& menu) {
+    // Menus of windows that are gone go with them.
+    std::erase_if(iconMenus(), [](const auto& named) { return !Control::fromHandle(named.first); });
+    iconMenus()[hWnd] = &menu;
 }
 
 bool NotifyIconOnShow(const NOTIFYICONDATA& data) {

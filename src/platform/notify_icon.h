@@ -7,6 +7,8 @@
 
 namespace platform {
 
+class MenuItem;
+
 // The notification-icon record, laid out as the shell's 88-byte version with a 64-character
 // tip: six 32-bit numbers, then the tip in single-byte characters.
 struct NOTIFYICONDATA {
@@ -38,6 +40,12 @@ inline constexpr int WM_MBUTTONDOWN = 0x207;
 // named by hWnd as its callback message; with WM_MOUSEMOVE that is a MouseMove whose X is the
 // mouse message times the screen's twips per pixel. Returns whether the shell took the request.
 bool Shell_NotifyIcon(int message, const NOTIFYICONDATA& data);
+
+// A D-Bus notification area (StatusNotifierItem) draws the icon's menu itself, next to the
+// icon, from a copy the icon exports. This names that menu for the icons of window hWnd; its
+// items run their Click as they do from the popup. An XEmbed area has no such thing: there the
+// icon's message pops the window's menu up as before.
+void setNotifyIconMenu(std::uint32_t hWnd, MenuItem& menu);
 
 // Whether the icon is on show in a notification area right now.
 bool NotifyIconOnShow(const NOTIFYICONDATA& data);

@@ -3,6 +3,7 @@
 #include "player/form1.h"
 
 #include "about/about.h"
+#include "platform/notify_icon.h"
 
 namespace {
 using platform::BackStyle;
@@ -148,6 +149,8 @@ void Form1::design() {
          {&menuOpen, &menuMini, &mnBarSep1, &MenuUp, &MenuDown, &mnBarSep2, &menuExit}) {
         menuDatei.add(*item);
     }
+    // A panel that draws the tray icon's menu itself shows this one.
+    platform::setNotifyIconMenu(Picture1.hWnd(), menuDatei);
 }
 
 void Form1::connectHandlers() {

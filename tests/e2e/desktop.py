@@ -17,9 +17,11 @@ of the root window with ImageMagick's import.
         processes.close()
 """
 
+import json
 import os
 import re
 import select
+import struct
 import subprocess
 import time
 from dataclasses import dataclass
@@ -260,6 +262,15 @@ class Desktop:
         """Ids of the windows whose WM_NAME is exactly `name` (mapped or not)."""
         return [window_id for window_id, title, _ in self.windows() if title == name]
 
+    def shown_window(self, prefix):
+        """The WindowInfo of a viewable window whose title starts with `prefix`, or None."""
+        for window_id, name, _ in self.windows():
+            if name and name.startswith(prefix):
+                info = self.window_info(window_id)
+                if info is not None and info.viewable:
+                    return info
+        return None
+
     def wait_for_window(self, name, timeout=30):
         """The WindowInfo of the first viewable window called `name`."""
 
@@ -384,3 +395,225 @@ class Desktop:
             rect, lambda crop: crop.differing_pixels(before) > 0, timeout, what
         )
 
+
+
+_SWAY_CONFIG = """output {output} mode {width}x{height} scale {scale} bg #203040 solid_color
+seat * xcursor_theme blank
+xwayland disable
+focus_follows_mouse no
+default_border normal
+bar {{
+    mode invisible
+}}
+"""
+
+
+def _blank_cursor_theme(folder):
+    """An XCursor theme "blank" whose pointers are one transparent pixel: on a headless output
+    the compositor draws the pointer into every screenshot, where it would pass for a change
+    the program made (a hover's highlight)."""
+    image = struct.pack("<9I", 36, 0xFFFD0002, 1, 1, 1, 1, 0, 0, 0) + struct.pack("<I", 0)
+    data = b"Xcur" + struct.pack("<4I", 16, 0x10000, 1, 0xFFFD0002) + struct.pack("<2I", 1, 28)
+    cursors = os.path.join(folder, "blank", "cursors")
+    os.makedirs(cursors)
+    for name in ("default", "left_ptr", "pointer", "hand2", "text", "xterm", "wait", "watch",
+                 "left_side", "right_side", "top_side", "bottom_side", "top_left_corner",
+                 "top_right_corner", "bottom_left_corner", "bottom_right_corner"):
+        with open(os.path.join(cursors, name), "wb") as file:
+            file.write(data + image)
+
+
+class WaylandDesktop:
+    """A headless sway (the wlroots compositor) for programs that connect as Wayland clients,
+    ended with the process set. The same shape as Desktop where Wayland allows: env(),
+    screenshot(), click(), key(), wait_for_picture(); windows come from sway's tree, input from a
+    virtual pointer (virtual_pointer.py) and wtype, screenshots from grim.
+
+    sway refuses to run as root, so as root it runs as `nobody` with a runtime folder of its
+    own inside the test's folder; its clients (root) reach its sockets by their full paths.
+    """
+
+    OUTPUT = "HEADLESS-1"
+
+    def __init__(self, processes, folder, size=(1024, 768), scale=1):
+        """`size` is the logical size; the output has `scale` times as many pixels."""
+        self.processes = processes
+        self.folder = folder
+        self.size = size
+        self.scale = scale
+        self.runtime = os.path.join(folder, "runtime")
+        os.makedirs(self.runtime, mode=0o700)
+        os.chmod(folder, 0o711)
+        self._user = []
+        if os.geteuid() == 0:
+            os.chown(self.runtime, 65534, 65534)  # nobody:nogroup, on every Debian
+            self._user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        _blank_cursor_theme(self.runtime)
+        self.cursors = {"XCURSOR_PATH": self.runtime, "XCURSOR_THEME": "blank",
+                        "XCURSOR_SIZE": "1"}
+        config = os.path.join(self.runtime, "sway.conf")
+        with open(config, "w") as file:
+            file.write(_SWAY_CONFIG.format(output=self.OUTPUT, width=size[0] * scale,
+                                           height=size[1] * scale, scale=scale))
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK", "DISPLAY"))}
+        env.update({"XDG_RUNTIME_DIR": self.runtime, "HOME": self.runtime,
+                    "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
+                    "WLR_RENDERER": "pixman", "WLR_HEADLESS_OUTPUTS": "1", **self.cursors})
+        self.sway = processes.start("sway", [*self._user, "sway", "-c", config], env=env)
+
+        def sockets():
+            if self.sway.poll() is not None:
+                raise RuntimeError("sway ended:\n" + processes.log("sway"))
+            names = os.listdir(self.runtime)
+            display = [n for n in names if n.startswith("wayland-") and not n.endswith(".lock")]
+            ipc = [n for n in names if n.startswith("sway-ipc.")]
+            return (display[0], ipc[0]) if display and ipc else None
+
+        display, ipc = wait_until(sockets, 20, "sway's sockets")
+        self.display = os.path.join(self.runtime, display)
+        self.ipc = os.path.join(self.runtime, ipc)
+        wait_until(lambda: self.outputs(), 20, "sway's output")
+        from virtual_pointer import VirtualPointer
+
+        self.pointer = VirtualPointer(self.display, self.logical_size())
+
+    def _as_user(self, name, argv):
+        """Starts a program of the desktop's own (the compositors) as its user."""
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK", "DISPLAY"))}
+        env.update({"XDG_RUNTIME_DIR": self.runtime, "HOME": self.runtime,
+                    "WAYLAND_DISPLAY": os.path.basename(self.display), **self.cursors})
+        return self.processes.start(name, [*self._user, *argv], env=env)
+
+    def start_weston(self, size=(900, 600)):
+        """weston in a window of sway, with its desktop shell: there Qt draws the windows'
+        title bars itself, minimise button included. Returns the socket path its clients
+        use as WAYLAND_DISPLAY."""
+        config = os.path.join(self.runtime, "weston.ini")
+        with open(config, "w") as file:
+            file.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff102030\n"
+                       "panel-position=none\ncursor-theme=blank\ncursor-size=1\n")
+        process = self._as_user("weston", [
+            "weston", "--backend=wayland-backend.so", "--use-pixman", f"--width={size[0]}",
+            f"--height={size[1]}", "--socket=weston-1", f"--config={config}"])
+        socket_path = os.path.join(self.runtime, "weston-1")
+
+        def listening():
+            if process.poll() is not None:
+                raise RuntimeError("weston ended:\n" + self.processes.log("weston"))
+            return os.path.exists(socket_path)
+
+        wait_until(listening, 20, "weston's socket")
+        return socket_path
+
+    def env(self, extra=None):
+        """An environment for Wayland clients of this desktop: no X display, no session bus
+        unless `extra` brings one, and no Qt platform named, so that the program picks Wayland
+        itself as it does on a user's desktop."""
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("DBUS_", "WAYLAND_", "SWAYSOCK", "QT_QPA_PLATFORM"))}
+        env.pop("DISPLAY", None)
+        env.pop("XAUTHORITY", None)
+        env.pop("XDG_SESSION_TYPE", None)  # which would make Qt pick Wayland by itself
+        env.update({"DBUS_SESSION_BUS_ADDRESS": "disabled:", "WAYLAND_DISPLAY": self.display,
+                    "SWAYSOCK": self.ipc, "LC_ALL": "C.UTF-8", **self.cursors})
+        if extra:
+            env.update(extra)
+        return env
+
+    def _run(self, argv, check=True):
+        result = subprocess.run(argv, env=self.env(), stdin=subprocess.DEVNULL,
+                                capture_output=True, timeout=_TOOL_TIMEOUT)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"{argv[0]} failed: {result.stderr.decode(errors='replace')}")
+        return result.stdout
+
+    def swaymsg(self, *command, kind=None):
+        """A sway command (or, with kind, a query such as get_tree), its answer as JSON."""
+        argv = ["swaymsg", "-s", self.ipc, "-r"] + (["-t", kind] if kind else []) + list(command)
+        return json.loads(self._run(argv) or b"null")
+
+    def outputs(self):
+        return self.swaymsg(kind="get_outputs")
+
+    def logical_size(self):
+        rect = self.outputs()[0]["rect"]
+        return rect["width"], rect["height"]
+
+    def set_scale(self, scale):
+        """The output's scale: clients draw at that many pixels per logical pixel. The output
+        grows with it, so the desktop keeps its logical size."""
+        width, height = self.size[0] * scale, self.size[1] * scale
+        self.swaymsg(f"output {self.OUTPUT} mode {width}x{height} scale {scale}")
+        self.scale = scale
+        self.pointer.extent = self.logical_size()
+
+    # --- windows -------------------------------------------------------------------------
+
+    def windows(self):
+        """Every window in sway's tree (tiled and floating) as (WindowInfo, node)."""
+        found = []
+
+        def walk(node):
+            if node.get("type") in ("con", "floating_con") and node.get("pid"):
+                rect, inner = node["rect"], node["window_rect"]
+                found.append((WindowInfo(
+                    id=node["id"], name=node.get("name") or "",
+                    left=rect["x"] + inner["x"], top=rect["y"] + inner["y"],
+                    width=inner["width"], height=inner["height"],
+                    viewable=bool(node.get("visible")), mapped=True,
+                    override_redirect=False), node))
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+
+        walk(self.swaymsg(kind="get_tree"))
+        return found
+
+    def shown_window(self, prefix):
+        """The WindowInfo of a window on show whose title starts with `prefix`, or None."""
+        for info, _ in self.windows():
+            if info.name.startswith(prefix) and info.viewable:
+                return info
+        return None
+
+    def window_info(self, window_id):
+        """WindowInfo for the window, or None when it is not mapped."""
+        return next((info for info, _ in self.windows() if info.id == window_id), None)
+
+    def focused(self):
+        """The title of the window with the keyboard focus, or None."""
+        return next((info.name for info, node in self.windows() if node.get("focused")), None)
+
+    def wait_for_window(self, name, timeout=30):
+        return wait_until(lambda: self.shown_window(name), timeout, f'a window called "{name}"')
+
+    # --- input ---------------------------------------------------------------------------
+
+    def move_pointer(self, x, y):
+        self.pointer.move(x, y)
+
+    def hover(self, x, y):
+        self.pointer.move(x - 1, y)
+        self.pointer.move(x, y)
+
+    def click(self, x, y, button=1):
+        self.pointer.click(x, y, button)
+
+    def press_button(self, button=1):
+        self.pointer.button(button, True)
+        self.pointer.button(button, False)
+
+    def key(self, name):
+        """Presses and releases a key (an XKB key name) in the focused window."""
+        self._run(["wtype", "-k", name])
+
+    # --- screenshots ---------------------------------------------------------------------
+
+    def screenshot(self):
+        """The whole output as a Picture, in the output's own pixels (twice the logical size
+        at scale 2)."""
+        return Picture.from_ppm(self._run(["grim", "-t", "ppm", "-"]))
+
+    wait_for_picture = Desktop.wait_for_picture
+    wait_for_change = Desktop.wait_for_change

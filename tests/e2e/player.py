@@ -65,12 +65,7 @@ class Player:
 
     def window_on_show(self):
         """The main window's WindowInfo if it is on show now, else None."""
-        for window_id, name, _ in self.desktop.windows():
-            if name and name.startswith(TITLE):
-                info = self.desktop.window_info(window_id)
-                if info is not None and info.viewable:
-                    return info
-        return None
+        return self.desktop.shown_window(TITLE)
 
     def wait_for_window(self, timeout=30):
         """The main window's WindowInfo once it is on show."""

@@ -43,11 +43,13 @@ debs=("$scratch"/package/wavelark_*.deb)
 [[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || { echo "FAIL: no single wavelark_*.deb"; exit 1; }
 deb=${debs[0]}
 echo "${deb##*/}"
-dpkg-deb --field "$deb" Package Version Architecture Section Homepage Maintainer Depends
+dpkg-deb --field "$deb" Package Version Architecture Section Homepage Maintainer Depends Recommends
 depends=$(dpkg-deb --field "$deb" Depends)
 for library in libmpv libqt6widgets6 libc6; do
     [[ $depends == *"$library"* ]] || { echo "FAIL: Depends lacks $library"; exit 1; }
 done
+recommends=$(dpkg-deb --field "$deb" Recommends)
+[[ $recommends == *qt6-wayland* ]] || { echo "FAIL: Recommends lacks qt6-wayland"; exit 1; }
 
 echo "== Installing it"
 # A lock timeout, because other work on this machine may be using apt at the same moment.
