@@ -29,6 +29,8 @@ public:
     ~Form1() override;
 
     static constexpr int kSlotCount = 19;
+    // The slot that plays the built-in station whatever the station file says.
+    static constexpr int kBuiltInSlot = 13;
     // Refreshes the list and tunes nothing.
     static constexpr const char* NoStationIndex = "19";
 
@@ -67,6 +69,9 @@ public:
 
     void TuneStation(const std::string& stationIndex, const std::string& captionIndex);
     void ShowVolume();
+
+    // The slot whose station was handed to the media player last, -1 before any.
+    int tunedSlot() const { return tunedSlot_; }
 
 private:
     // The desktop's media controls act through the handlers below.
@@ -120,4 +125,6 @@ private:
     // About.
     void Label1_MouseMove();
     void Label1_Click();
+
+    int tunedSlot_ = -1;
 };

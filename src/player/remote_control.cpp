@@ -11,14 +11,19 @@
 #include <functional>
 
 #include "platform/event_dispatch.h"
+#include "platform/message_box.h"
 #include "platform/text_file.h"
 #include "player/form1.h"
 #include "player/station_line.h"
 #include "shared/addresses.h"
 
 namespace {
-constexpr int kBuiltInSlot = 13;
 constexpr int kLevels = 31;  // volume steps above the lowest
+
+NotificationPace::Time now() {
+    return std::chrono::duration_cast<NotificationPace::Time>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
 }  // namespace
 
 RemoteControl::RemoteControl(Form1& form)
@@ -66,48 +71,46 @@ RemoteControl::~RemoteControl() {
     if (form_.MediaPlayer1) form_.MediaPlayer1->PlaybackChanged = {};
 }
 
-bool RemoteControl::publish() {
-    const auto start = remote_.publish();
-    if (start == platform::MediaRemote::Start::AnotherCopyRuns) return false;
-    onBus_ = start == platform::MediaRemote::Start::Published;
+std::optional<int> RemoteControl::publish() {
+    using Start = platform::MediaRemote::Start;
+    const Start start = remote_.publish();
+    if (start == Start::AnotherCopyRuns) return 0;
+    if (start == Start::AnotherCopyHangs) {
+        // Ending without a word would leave the user unable to start the player, and not
+        // knowing why.
+        const unsigned process = remote_.otherCopyProcess();
+        const std::string id = process ? std::to_string(process) : "<process id>";
+        platform::MsgBox("Wavelark is already running but not responding.\n\nEnd it with \"kill " +
+                         id + "\" (or \"kill -9 " + id +
+                         "\" if it stays), then start Wavelark again.");
+        return 1;
+    }
+    onBus_ = start == Start::Published;
     // A click, a key or a menu item may change what the controls show.
     if (onBus_) platform::setAfterEveryHandler([this] { remote_.refresh(); });
-    return true;
+    return std::nullopt;
 }
 
 void RemoteControl::Next() { Tune(+1); }
 void RemoteControl::Previous() { Tune(-1); }
 
 // Reads the station file as a click would and clicks the next slot in the given direction that
-// holds a tunable address, going round at the ends. The slot playing now is found by what the
-// player opened (and, for a station listed twice, by the name on show); before any station
-// was tuned, forwards starts at the first slot and backwards at the last.
+// holds a tunable address, going round at the ends. The step is taken from the slot tuned last,
+// however it was tuned: the same station may stand in several slots. Before any station was
+// tuned, forwards starts at the first slot and backwards at the last.
 void RemoteControl::Tune(int direction) {
-    std::array<std::string, Form1::kSlotCount> addresses, names;
+    std::array<std::string, Form1::kSlotCount> addresses;
     try {
         platform::TextFile file("wavelark.ini");
-        for (int n = 0; !file.atEnd() && n < Form1::kSlotCount; ++n) {
-            const StationLine line = StationLine::split(file.lineInput());
-            addresses[n] = line.address;
-            names[n] = line.displayName;
-        }
+        for (int n = 0; !file.atEnd() && n < Form1::kSlotCount; ++n)
+            addresses[n] = StationLine::split(file.lineInput()).address;
     } catch (const std::exception&) {
         // A click on any of these slots would only show the file's message.
         addresses.fill("");
     }
-    addresses[kBuiltInSlot] = addresses::kBuiltInStationAddress;
-    names[kBuiltInSlot] = addresses::kBuiltInStationName;
+    addresses[Form1::kBuiltInSlot] = addresses::kBuiltInStationAddress;
 
-    const std::string opened = form_.MediaPlayer1->fileName();
-    int current = -1;
-    for (int slot = 0; slot < Form1::kSlotCount && !opened.empty(); ++slot) {
-        if (addresses[slot] != opened) continue;
-        if (current < 0) current = slot;
-        if (names[slot] == form_.station.Caption()) {
-            current = slot;
-            break;
-        }
-    }
+    const int current = form_.tunedSlot();
     int slot = current < 0 ? (direction > 0 ? -1 : Form1::kSlotCount) : current;
     for (int tries = 0; tries < Form1::kSlotCount; ++tries) {
         slot = (slot + direction + Form1::kSlotCount) % Form1::kSlotCount;
@@ -159,7 +162,18 @@ void RemoteControl::PlaybackChanged() {
     if (title != lastTitle_) {
         lastTitle_ = title;
         if (onBus_ && !title.empty() && !form_.Visible())
-            notification_.show(form_.station.Caption(), title);
+            notify(pace_.offer({form_.station.Caption(), title}, now()));
     }
     remote_.refresh();
+}
+
+// Shows what the pace lets through and sleeps until the next notice may show, if one waits.
+void RemoteControl::notify(std::optional<NotificationPace::Notice> notice) {
+    if (notice) notification_.show(notice->summary, notice->body);
+    const auto wakeAt = pace_.wakeAt();
+    if (!wakeAt) return;
+    paceTimer_.startOnce(std::max(*wakeAt - now(), NotificationPace::Time{0}), [this] {
+        if (!form_.Loaded() || form_.Visible()) pace_.drop();
+        notify(pace_.wake(now()));
+    });
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/desktop_bus/desktop_notification.h"
 #include "platform/desktop_bus/media_remote.h"
+#include "platform/timer.h"
+#include "player/notification_pace.h"
 
 class Form1;
 
@@ -16,9 +19,9 @@ public:
     explicit RemoteControl(Form1& form);
     ~RemoteControl();
 
-    // Puts the player on the session bus. False when another copy already runs there: that
-    // copy has been asked to show its window, and this one should end.
-    bool publish();
+    // Puts the player on the session bus. When another copy already runs there, that copy
+    // has been asked to show its window and this one should end: the status to end with.
+    std::optional<int> publish();
 
     // The commands that are more than one click of the window.
     void Next();
@@ -29,6 +32,7 @@ public:
 private:
     void Tune(int direction);
     void PlaybackChanged();
+    void notify(std::optional<NotificationPace::Notice> notice);
 
     Form1& form_;
     platform::MediaRemote remote_;
@@ -39,4 +43,6 @@ private:
     std::function<void(int& cancel)> formUnload_;
     // The last title the stream sent, so that a repeat of it notifies nobody.
     std::string lastTitle_;
+    NotificationPace pace_{std::chrono::seconds(3)};
+    platform::Timer paceTimer_;
 };

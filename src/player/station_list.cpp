@@ -28,6 +28,7 @@ void Form1::Label21_Click() { TuneStation("18", "18"); }
 // Slot 13 plays the built-in station whatever the station file holds.
 void Form1::Label16_Click() {
     MediaPlayer1->open(addresses::kBuiltInStationAddress);
+    tunedSlot_ = kBuiltInSlot;
     station.setCaption(addresses::kBuiltInStationName);
 }
 

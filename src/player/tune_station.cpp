@@ -52,6 +52,7 @@ void Form1::TuneStation(const std::string& stationIndex, const std::string& capt
         const std::string& address = streamAddresses[s];
         if (!isTunableAddress(address)) return;
         MediaPlayer1->open(address);
+        tunedSlot_ = s;
 
         const int c = wholeNumber(captionIndex);
         if (c < 0 || c > kSlotCount - 1) throw platform::errors::invalidCall();

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -87,6 +88,7 @@ public:
     QString introspect(const QString&) const override { return {}; }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.type() != QDBusMessage::MethodCallMessage) return false;
         const QString interface = message.interface();
         const QString member = message.member();
         const QVariantList args = message.arguments();
@@ -99,42 +101,56 @@ public:
             return true;
         };
 
-        if (interface == kIntrospectable && member == QLatin1String("Introspect"))
+        auto unknownMethod = [&] {
+            return fail("org.freedesktop.DBus.Error.UnknownMethod",
+                        QStringLiteral("No method %1.%2").arg(interface, member));
+        };
+
+        if (member == QLatin1String("Introspect") &&
+            (interface == kIntrospectable || interface.isEmpty()))
             return reply({QString::fromLatin1(kIntrospection)});
 
         if (interface == kProperties) {
-            if (args.isEmpty()) return false;
+            const QString signature = message.signature();
+            const bool get = member == QLatin1String("Get") && signature == QLatin1String("ss");
+            const bool getAll =
+                member == QLatin1String("GetAll") && signature == QLatin1String("s");
+            const bool set = member == QLatin1String("Set") && signature == QLatin1String("ssv");
+            if (!get && !getAll && !set) {
+                if (member != QLatin1String("Get") && member != QLatin1String("GetAll") &&
+                    member != QLatin1String("Set"))
+                    return unknownMethod();
+                return fail("org.freedesktop.DBus.Error.InvalidArgs",
+                            QStringLiteral("Wrong arguments for %1").arg(member));
+            }
             const QString of = args.value(0).toString();
-            if (member == QLatin1String("GetAll")) return reply({properties(of)});
+            if (of != kRoot && of != kPlayer)
+                return fail("org.freedesktop.DBus.Error.UnknownInterface", of);
+            if (getAll) return reply({properties(of)});
             const QString name = args.value(1).toString();
-            if (member == QLatin1String("Get")) {
-                const QVariantMap all = properties(of);
-                if (!all.contains(name))
-                    return fail("org.freedesktop.DBus.Error.UnknownProperty", name);
-                return reply({QVariant::fromValue(QDBusVariant(all.value(name)))});
+            const QVariantMap all = properties(of);
+            if (!all.contains(name))
+                return fail("org.freedesktop.DBus.Error.UnknownProperty", name);
+            if (get) return reply({QVariant::fromValue(QDBusVariant(all.value(name)))});
+            const QVariant value = args.value(2).value<QDBusVariant>().variant();
+            if (of == kPlayer && name == QLatin1String("Volume")) {
+                bool ok = false;
+                const double volume = value.toDouble(&ok);
+                if (!ok) return fail("org.freedesktop.DBus.Error.InvalidArgs", name);
+                later([this, volume] {
+                    if (owner_.SetVolume) owner_.SetVolume(volume);
+                });
+                return reply();
             }
-            if (member == QLatin1String("Set")) {
-                const QVariant value = args.value(2).value<QDBusVariant>().variant();
-                if (of == kPlayer && name == QLatin1String("Volume")) {
-                    bool ok = false;
-                    const double volume = value.toDouble(&ok);
-                    if (!ok) return fail("org.freedesktop.DBus.Error.InvalidArgs", name);
-                    later([this, volume] {
-                        if (owner_.SetVolume) owner_.SetVolume(volume);
-                    });
-                    return reply();
-                }
-                // A live stream plays at one speed; the only rate there is stays as it is.
-                if (of == kPlayer && name == QLatin1String("Rate")) return reply();
-                return fail("org.freedesktop.DBus.Error.PropertyReadOnly", name);
-            }
-            return false;
+            // A live stream plays at one speed; the only rate there is stays as it is.
+            if (of == kPlayer && name == QLatin1String("Rate")) return reply();
+            return fail("org.freedesktop.DBus.Error.PropertyReadOnly", name);
         }
 
         if (interface == kRoot || (interface.isEmpty() && isRootMethod(member))) {
             if (member == QLatin1String("Raise")) return run(owner_.Raise, reply);
             if (member == QLatin1String("Quit")) return run(owner_.Quit, reply);
-            return false;
+            return unknownMethod();
         }
         if (interface == kPlayer || interface.isEmpty()) {
             if (member == QLatin1String("Play")) return run(owner_.Play, reply);
@@ -149,8 +165,9 @@ public:
             if (member == QLatin1String("OpenUri"))
                 return fail("org.freedesktop.DBus.Error.NotSupported",
                             QStringLiteral("Stations are chosen from the station list"));
+            return unknownMethod();
         }
-        return false;
+        return fail("org.freedesktop.DBus.Error.UnknownInterface", interface);
     }
 
     // What the controls would read now; the track number moves on with every new title.
@@ -225,6 +242,7 @@ public:
 
     QString identity, desktopEntry, busName;
     bool published = false;
+    unsigned otherCopy = 0;
 
 private:
     static bool isRootMethod(const QString& member) {
@@ -294,9 +312,16 @@ MediaRemote::Start MediaRemote::publish() {
     // Start-up, before any window: waiting a moment for the other copy is harmless.
     const QDBusMessage raise =
         QDBusMessage::createMethodCall(object_->busName, kPath, kRoot, QStringLiteral("Raise"));
-    bus.call(raise, QDBus::Block, 5000);
-    return Start::AnotherCopyRuns;
+    const QDBusError answer(bus.call(raise, QDBus::Block, 5000));
+    if (answer.type() != QDBusError::NoReply && answer.type() != QDBusError::Timeout)
+        return Start::AnotherCopyRuns;
+    // The bus itself answers for a copy that does not: it knows the holder's process.
+    const auto holder = bus.interface()->servicePid(object_->busName);
+    object_->otherCopy = holder.isValid() ? holder.value() : 0;
+    return Start::AnotherCopyHangs;
 }
+
+unsigned MediaRemote::otherCopyProcess() const { return object_->otherCopy; }
 
 void MediaRemote::refresh() {
     if (object_->published) object_->announce();
