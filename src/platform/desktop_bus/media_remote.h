@@ -50,8 +50,10 @@ public:
     // Leaves the bus: the player is going, and a new start must not find it there.
     void withdraw();
 
-private:
+    // The object on the bus; its interfaces live with it in the implementation.
     class Object;
+
+private:
     std::unique_ptr<Object> object_;
 };
 
