@@ -1,3 +1,5 @@
+#include <optional>
+
 #include "platform/application.h"
 #include "player/form1.h"
 #include "player/media/mpv_media_player.h"
@@ -7,9 +9,10 @@ int main(int argc, char** argv) {
     if (!platform::chooseWindowSystem()) return 1;
     platform::Application application(argc, argv, "Wavelark");
     Form1 form1([](platform::StatusStrip& strip) { return media::makeMpvMediaPlayer(strip); });
-    // A second start shows the copy that runs already and plays nothing of its own.
+    // A second start shows the copy that runs already and plays nothing of its own; when that
+    // copy does not answer, it says so and fails.
     RemoteControl remoteControl(form1);
-    if (!remoteControl.publish()) return 0;
+    if (const std::optional<int> status = remoteControl.publish()) return *status;
     platform::Load(form1);
     return application.Run();
 }

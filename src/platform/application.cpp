@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/form.h"
+#include "shared/addresses.h"
 
 namespace platform {
 
@@ -77,7 +78,7 @@ Application::Application(int& argc, char** argv, const std::string& title)
     QApplication::setApplicationName(QString::fromStdString(title));
     // No display name: Qt would append it to every window title. Message boxes fall back to
     // the application name.
-    QGuiApplication::setDesktopFileName("example.skyvane.Wavelark");
+    QGuiApplication::setDesktopFileName(addresses::kDesktopId);
     QApplication::setQuitOnLastWindowClosed(false);
 }
 

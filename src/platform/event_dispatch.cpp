@@ -9,11 +9,6 @@
 namespace platform {
 
 namespace {
-std::function<void()>& afterEveryHandler() {
-    static std::function<void()> hook;
-    return hook;
-}
-
 void report(int number, const std::string& description) {
     MsgBox("Run-time error '" + std::to_string(number) + "':\n\n" + description);
 }
@@ -30,9 +25,6 @@ void dispatch(const std::function<void()>& handler) {
     } catch (const std::exception& error) {
         report(5, error.what());
     }
-    if (afterEveryHandler()) afterEveryHandler()();
 }
-
-void setAfterEveryHandler(std::function<void()> hook) { afterEveryHandler() = std::move(hook); }
 
 }  // namespace platform

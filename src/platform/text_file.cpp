@@ -1,6 +1,10 @@
 #include "platform/text_file.h"
 
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/runtime_error.h"
 #include "platform/text_encoding.h"
@@ -8,12 +12,17 @@
 namespace platform {
 
 TextFile::TextFile(const std::string& name) {
-    std::error_code error;
-    const auto status = std::filesystem::status(name, error);
-    if (error || !std::filesystem::exists(status)) throw errors::fileNotFound();
-    if (!std::filesystem::is_regular_file(status)) throw errors::pathFileAccess();
-    file_ = std::fopen(name.c_str(), "rb");
-    if (!file_) throw errors::pathFileAccess();
+    // Opened once and judged by what was opened, not by the name: a pipe swapped in after a
+    // check of the path would otherwise hold the window in open() until a writer came.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw errno == ENOENT || errno == ENOTDIR ? errors::fileNotFound()
+                                                  : errors::pathFileAccess();
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !(file_ = ::fdopen(fd, "rb"))) {
+        ::close(fd);
+        throw errors::pathFileAccess();
+    }
     // A byte-order mark is an editor's signature, not part of the first line.
     if (peek() == 0xEF) {
         unsigned char mark[3] = {};

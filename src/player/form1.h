@@ -13,6 +13,7 @@
 #include "platform/picture_box.h"
 #include "platform/status_strip.h"
 #include "player/media/media_player.h"
+#include "player/player_window.h"
 
 class about;
 
@@ -20,7 +21,7 @@ class about;
 // with its five skin buttons and two readouts, the media player's status strip, the "About"
 // label, the hidden picture box that carries the tray icon, and the hidden menu that pops up
 // from the tray.
-class Form1 : public platform::Form {
+class Form1 : public platform::Form, public PlayerWindow {
 public:
     using MediaPlayerFactory =
         std::function<std::unique_ptr<media::MediaPlayer>(platform::StatusStrip&)>;
@@ -29,6 +30,12 @@ public:
     ~Form1() override;
 
     static constexpr int kSlotCount = 19;
+    // The slot that plays the built-in station whatever the station file says.
+    static constexpr int kBuiltInSlot = 13;
+    // The volume, in hundredths of a decibel, moves in steps of 200 from level 0 (-6200) to
+    // level 31 (0, full volume).
+    static constexpr int kVolumeStep = 200;
+    static constexpr int kVolumeLevels = 31;
     // Refreshes the list and tunes nothing.
     static constexpr const char* NoStationIndex = "19";
 
@@ -68,10 +75,20 @@ public:
     void TuneStation(const std::string& stationIndex, const std::string& captionIndex);
     void ShowVolume();
 
-private:
-    // The desktop's media controls act through the handlers below.
-    friend class RemoteControl;
+    // For the desktop's media controls.
+    void showWindow() override;
+    void exitPlayer() override;
+    void play() override;
+    void stop() override;
+    void volumeUp() override;
+    void volumeDown() override;
+    void clickSlot(int slot) override;
+    bool onShow() const override;
+    std::string stationName() const override;
+    int tunedSlot() const override { return tunedSlot_; }
+    media::MediaPlayer* mediaPlayer() const override;
 
+private:
     void design();
     void connectHandlers();
 
@@ -120,4 +137,6 @@ private:
     // About.
     void Label1_MouseMove();
     void Label1_Click();
+
+    int tunedSlot_ = -1;
 };

@@ -154,12 +154,28 @@ void Form1::design() {
 }
 
 void Form1::connectHandlers() {
-    Load = [this] { Form_Load(); };
-    Unload = [this](int& cancel) { Form_Unload(cancel); };
-    Resize = [this] { Form_Resize(); };
-    KeyDown = [this](int& keyCode, int shift) { Form_KeyDown(keyCode, shift); };
-    MouseMove = [this](const platform::MouseArgs&) { Form_MouseMove(); };
-    menuExit.Click = [this] { menuExit_Click(); };
+    // Every handler ends by saying so: any of them may change what the media controls show.
+    auto done = [this] {
+        if (HandlerDone) HandlerDone();
+    };
+    auto on = [this, done](void (Form1::*handler)()) {
+        return [this, handler, done](auto&&...) {
+            (this->*handler)();
+            done();
+        };
+    };
+    Load = on(&Form1::Form_Load);
+    Unload = [this, done](int& cancel) {
+        Form_Unload(cancel);
+        done();
+    };
+    Resize = on(&Form1::Form_Resize);
+    KeyDown = [this, done](int& keyCode, int shift) {
+        Form_KeyDown(keyCode, shift);
+        done();
+    };
+    MouseMove = on(&Form1::Form_MouseMove);
+    menuExit.Click = on(&Form1::menuExit_Click);
 
     const std::array<void (Form1::*)(), kSlotCount> clicks = {
         &Form1::Label4_Click,  &Form1::Label6_Click,  &Form1::Label7_Click,  &Form1::Label8_Click,
@@ -169,33 +185,41 @@ void Form1::connectHandlers() {
         &Form1::Label19_Click, &Form1::Label20_Click, &Form1::Label21_Click};
     for (int slot = 0; slot < kSlotCount; ++slot) {
         platform::Label& label = *StationSlot[slot];
-        label.Click = [this, click = clicks[slot]] { (this->*click)(); };
-        label.MouseMove = [this, &label](const platform::MouseArgs&) {
+        label.Click = on(clicks[slot]);
+        label.MouseMove = [this, &label, done](const platform::MouseArgs&) {
             StationSlot_MouseMove(label);
+            done();
         };
     }
 
-    Frame1.MouseMove = [this](const platform::MouseArgs&) { Frame1_MouseMove(); };
-    playcontrol.MouseMove = [this](const platform::MouseArgs&) { playcontrol_MouseMove(); };
-    stopcontrol.MouseMove = [this](const platform::MouseArgs&) { stopcontrol_MouseMove(); };
-    Image1.MouseMove = [this](const platform::MouseArgs&) { Image1_MouseMove(); };
-    Image2.MouseMove = [this](const platform::MouseArgs&) { Image2_MouseMove(); };
-    mutecontrol.MouseMove = [this](const platform::MouseArgs&) { mutecontrol_MouseMove(); };
-    nomutecontrol.MouseMove = [this](const platform::MouseArgs&) { nomutecontrol_MouseMove(); };
+    Frame1.MouseMove = on(&Form1::Frame1_MouseMove);
+    playcontrol.MouseMove = on(&Form1::playcontrol_MouseMove);
+    stopcontrol.MouseMove = on(&Form1::stopcontrol_MouseMove);
+    Image1.MouseMove = on(&Form1::Image1_MouseMove);
+    Image2.MouseMove = on(&Form1::Image2_MouseMove);
+    mutecontrol.MouseMove = on(&Form1::mutecontrol_MouseMove);
+    nomutecontrol.MouseMove = on(&Form1::nomutecontrol_MouseMove);
 
-    play1.Click = [this] { play1_Click(); };
-    stopcontrol1.Click = [this] { stopcontrol1_Click(); };
-    up1control.Click = [this] { up1control_Click(); };
-    down1control.Click = [this] { down1control_Click(); };
-    MenuUp.Click = [this] { MenuUp_Click(); };
-    MenuDown.Click = [this] { MenuDown_Click(); };
-    mute1control.Click = [this] { mute1control_Click(); };
-    nomute1control.Click = [this] { nomute1control_Click(); };
+    play1.Click = on(&Form1::play1_Click);
+    stopcontrol1.Click = on(&Form1::stopcontrol1_Click);
+    up1control.Click = on(&Form1::up1control_Click);
+    down1control.Click = on(&Form1::down1control_Click);
+    MenuUp.Click = on(&Form1::MenuUp_Click);
+    MenuDown.Click = on(&Form1::MenuDown_Click);
+    mute1control.Click = on(&Form1::mute1control_Click);
+    nomute1control.Click = on(&Form1::nomute1control_Click);
 
-    Picture1.MouseMove = [this](const platform::MouseArgs& args) { Picture1_MouseMove(args); };
-    menuOpen.Click = [this] { menuOpen_Click(); };
-    menuMini.Click = [this] { menuMini_Click(); };
+    Picture1.MouseMove = [this, done](const platform::MouseArgs& args) {
+        Picture1_MouseMove(args);
+        done();
+    };
+    menuOpen.Click = on(&Form1::menuOpen_Click);
+    menuMini.Click = on(&Form1::menuMini_Click);
 
-    Label1.MouseMove = [this](const platform::MouseArgs&) { Label1_MouseMove(); };
-    Label1.Click = [this] { Label1_Click(); };
+    Label1.MouseMove = on(&Form1::Label1_MouseMove);
+    Label1.Click = on(&Form1::Label1_Click);
+
+    atUnload([this] {
+        if (Unloaded) Unloaded();
+    });
 }

@@ -14,11 +14,7 @@ void hide(std::initializer_list<platform::Image*> images) {
 void Form1::Form_MouseMove() {
     hide({&stopcontrol1, &play1, &down1control, &up1control, &nomute1control, &mute1control});
     Label1.setFontBold(false);
-    for (platform::Label* slot : {&Label4, &Label5, &Label6, &Label7, &Label8, &Label9, &Label10,
-                                  &Label11, &Label12, &Label13, &Label14, &Label15, &Label16,
-                                  &Label17, &Label18, &Label19, &Label20, &Label21, &Label23}) {
-        slot->setForeColor(platform::kButtonText);
-    }
+    for (platform::Label* slot : StationSlot) slot->setForeColor(platform::kButtonText);
 }
 
 void Form1::Frame1_MouseMove() {

@@ -25,17 +25,16 @@ void Form1::Label19_Click() { TuneStation("16", "16"); }
 void Form1::Label20_Click() { TuneStation("17", "17"); }
 void Form1::Label21_Click() { TuneStation("18", "18"); }
 
-// Slot 13 plays the built-in station whatever the station file holds.
+// Slot 13 (kBuiltInSlot) plays the built-in station whatever the station file holds.
 void Form1::Label16_Click() {
     MediaPlayer1->open(addresses::kBuiltInStationAddress);
+    tunedSlot_ = kBuiltInSlot;
     station.setCaption(addresses::kBuiltInStationName);
 }
 
 void Form1::StationSlot_MouseMove(platform::Label& slot) {
     slot.setForeColor(kHighlight);
-    for (platform::Label* other : {&Label4, &Label5, &Label6, &Label7, &Label8, &Label9, &Label10,
-                                   &Label11, &Label12, &Label13, &Label14, &Label15, &Label16,
-                                   &Label17, &Label18, &Label19, &Label20, &Label21, &Label23}) {
+    for (platform::Label* other : StationSlot) {
         if (other != &slot) other->setForeColor(platform::kButtonText);
     }
 }

@@ -5,12 +5,13 @@
 #include "player/form1.h"
 
 void Form1::up1control_Click() {
-    if (MediaPlayer1->volume() < 0) MediaPlayer1->setVolume(MediaPlayer1->volume() + 200);
+    if (MediaPlayer1->volume() < 0) MediaPlayer1->setVolume(MediaPlayer1->volume() + kVolumeStep);
     ShowVolume();
 }
 
 void Form1::down1control_Click() {
-    if (MediaPlayer1->volume() > -6200) MediaPlayer1->setVolume(MediaPlayer1->volume() - 200);
+    if (MediaPlayer1->volume() > -kVolumeStep * kVolumeLevels)
+        MediaPlayer1->setVolume(MediaPlayer1->volume() - kVolumeStep);
     ShowVolume();
 }
 
@@ -28,10 +29,11 @@ void Form1::MenuDown_Click() {
 void Form1::ShowVolume() {
     if (MediaPlayer1->volume() == 0) {
         volume.setCaption("31 Highest");
-    } else if (MediaPlayer1->volume() == -6200) {
+    } else if (MediaPlayer1->volume() == -kVolumeStep * kVolumeLevels) {
         volume.setCaption("0 Lowest");
     } else {
-        volume.setCaption(platform::NumberToText(31 - MediaPlayer1->volume() / -200.0));
+        volume.setCaption(
+            platform::NumberToText(kVolumeLevels - MediaPlayer1->volume() / -double(kVolumeStep)));
     }
 }
 

@@ -17,4 +17,7 @@ inline constexpr const char* kStudioSite = "www.brightfold.example";
 inline constexpr const char* kBuiltInStationAddress = "http://ice1.somafm.com/groovesalad-128-mp3";
 inline constexpr const char* kBuiltInStationName = "SomaFM Groove Salad - somafm.com";
 
+// The program's name on the desktop: its desktop entry, its icon and its notifications.
+inline constexpr const char* kDesktopId = "example.skyvane.Wavelark";
+
 }  // namespace addresses

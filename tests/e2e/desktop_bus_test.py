@@ -3,15 +3,17 @@
 
 On a private bus with a local station and sound server, playerctl starts, stops, steps through
 the stations and sets the volume, and the window and the sound follow; a title change on the
-station is announced as PropertiesChanged. A second start shows the first copy and ends. While
-the window is hidden, a new song gives one desktop notification that replaces the last. On a
-desktop whose only tray is a StatusNotifierWatcher the icon registers there and its Activate
-and ContextMenu act; when that panel starts after the player, minimising leaves an ordinary
-minimised window, and an XEmbed tray that starts later still gets the icon.
+station is announced as PropertiesChanged. A second start shows the first copy and ends; when
+the first copy hangs, the second says so and fails. While the window is hidden, a new song
+gives one desktop notification that replaces the last. On a desktop whose only tray is a
+StatusNotifierWatcher the icon registers there and its Activate and ContextMenu act; when that
+panel starts after the player, minimising leaves an ordinary minimised window, and an XEmbed
+tray that starts later still gets the icon.
 """
 
 import os
 import re
+import signal
 import sys
 import time
 
@@ -45,6 +47,38 @@ def _stations(station):
 
 def _playerctl(session, *args):
     return session.bus.run(["playerctl", "-p", "wavelark", *args])
+
+
+def _errors_by_the_book(session):
+    """Wrong calls are answered with the errors D-Bus names for them; introspection without an
+    interface name lists the player's interfaces."""
+    import dbus
+    connection = dbus.bus.BusConnection(session.bus.address)
+
+    def call(interface, member, signature="", args=()):
+        try:
+            return connection.call_blocking(MPRIS[0], MPRIS[1], interface, member, signature,
+                                            args, timeout=10)
+        except dbus.DBusException as error:
+            return error.get_dbus_name().rsplit(".", 1)[-1]
+
+    properties, player = "org.freedesktop.DBus.Properties", "org.mpris.MediaPlayer2.Player"
+    seen = [call(player, "Rewind"),
+            call(properties, "Set", "ssv", (player, "Shuffle", dbus.Boolean(True))),
+            call(properties, "GetAll", "s", ("org.example.Nothing",)),
+            call(properties, "Get", "s", (player,))]
+    expected = ["UnknownMethod", "UnknownProperty", "UnknownInterface", "UnknownMethod"]
+    session.check("wrong calls get the errors D-Bus names", seen == expected, f"{seen}")
+    # Qt reports a value it cannot write as a failed write, and the volume stays as it was.
+    refused = call(properties, "Set", "ssv", (player, "Volume", "loud"))
+    volume = call(properties, "Get", "ss", (player, "Volume"))
+    session.check("a volume that is no number is refused",
+                  refused in ("InvalidArgs", "InternalError") and volume == 1.0,
+                  f"{refused}, {volume}")
+    xml = str(call(None, "Introspect"))
+    session.check("introspection lists the player's interfaces",
+                  'name="org.mpris.MediaPlayer2"' in xml and f'name="{player}"' in xml)
+    connection.close()
 
 
 def _step(session, command, name, tone):
@@ -88,6 +122,7 @@ def media_controls(session):
                   entry)
     status = _playerctl(session, "status")
     session.check("before any station: Stopped", status == "Stopped", status)
+    _errors_by_the_book(session)
 
     station.wait_for_burst("/a.mp3")
     _step(session, "next", "Station A", 440)  # before any tuning: the first station
@@ -144,6 +179,31 @@ def a_second_start_shows_the_first(session):
     session.check("a second start ends with status 0", code == 0, f"exit code {code}")
     wait_until(lambda: _restored(desktop, first.window.id), 10, "the first window to return")
     session.check("and brings the first copy's window back", True)
+
+
+def a_hung_copy_is_named(session):
+    """The first copy stopped: a second start cannot raise it, says so and fails."""
+    first = session.player.process
+    first.send_signal(signal.SIGSTOP)
+    try:
+        second = Player(session, session.desktop, NOWHERE, env=session.bus.variables(),
+                        name="hung")
+        desktop, pid = session.desktop, f"= {second.process.pid}"
+
+        def message():  # the first copy has windows of that name too (its tray icon)
+            for window in desktop.find_windows("Wavelark"):
+                info = desktop.window_info(window)
+                ours = desktop.property(window, "_NET_WM_PID").strip().endswith(pid)
+                if info and info.viewable and ours:
+                    return window
+            return None
+        desktop.activate(wait_until(message, 30, "the second start's message"))
+        desktop.key("Return")
+        code = second.wait_for_exit(15)
+    finally:
+        first.send_signal(signal.SIGCONT)
+    session.check("with the first copy stopped, a second start shows a message and fails",
+                  code not in (0, None), f"exit code {code}")
 
 
 def _notifications(session):
@@ -249,6 +309,6 @@ def the_d_bus_tray(session):
 
 
 if __name__ == "__main__":
-    run([media_controls, a_second_start_shows_the_first, song_notifications,
-         quit_leaves_the_bus_to_the_next_start, the_d_bus_tray],
+    run([media_controls, a_second_start_shows_the_first, a_hung_copy_is_named,
+         song_notifications, quit_leaves_the_bus_to_the_next_start, the_d_bus_tray],
         tools=["dbus-daemon", "dbus-monitor", "gdbus", "playerctl"], modules=["dbusmock"])

@@ -1,8 +1,11 @@
 // The desktop's media controls as the player side sees them, without a bus: Next and Previous
 // click the neighbouring slot that holds a station, the volume walks the window's steps, and
 // the state shown names the song and the station.
+#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "player/notification_pace.h"
 #include "player/remote_control.h"
 #include "player_fixture.h"
 #include "shared/addresses.h"
@@ -53,6 +56,27 @@ TEST_F(RemoteControlTest, NextAndPreviousStepThroughTheStationsRoundTheEnds) {
     EXPECT_TRUE(messages.empty());
 }
 
+// The sample list holds the built-in station in slot 0 as well: the step goes from the slot
+// tuned last, not from wherever its address stands first.
+TEST_F(RemoteControlTest, NextAndPreviousStepFromTheSlotTunedLast) {
+    std::stringstream sample;
+    sample << std::ifstream(WAVELARK_SAMPLE_STATIONS, std::ios::binary).rdbuf();
+    writeStationFile(sample.str());
+    form->StationSlot[13]->Click();
+    remote->Next();
+    EXPECT_EQ(form->tunedSlot(), 14);
+    EXPECT_EQ(form->station.Caption(), "KEXP 90.3 Seattle - kexp.org");
+    form->StationSlot[13]->Click();
+    remote->Previous();
+    EXPECT_EQ(form->tunedSlot(), 12);
+    for (int k = 0; k < 13; ++k) remote->Previous();
+    EXPECT_EQ(form->tunedSlot(), 18);  // round the start
+    remote->Next();
+    EXPECT_EQ(form->tunedSlot(), 0);  // and round the end
+    EXPECT_EQ(opened(), addresses::kBuiltInStationAddress);
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(RemoteControlTest, VolumeWalksTheWindowsStepsAndLeavesMuteAlone) {
     remote->SetVolume(0.5);
     EXPECT_EQ(form->volume.Caption(), "16");
@@ -83,6 +107,30 @@ TEST_F(RemoteControlTest, StateNamesTheSongElseTheStation) {
     state = remote->State();
     EXPECT_FALSE(state.playing);
     EXPECT_EQ(state.title, "Name 0");
+}
+
+// At most one notice per pause, the latest of those that came meanwhile, never the one on show.
+TEST(NotificationPace, OneAtATimeTheLatestAndNoRepeat) {
+    using ms = std::chrono::milliseconds;
+    NotificationPace pace(ms(3000));
+    auto song = [](const char* title) { return NotificationPace::Notice{"Station", title}; };
+    EXPECT_EQ(pace.offer(song("A"), ms(0)), song("A"));
+    EXPECT_EQ(pace.offer(song("B"), ms(100)), std::nullopt);
+    EXPECT_EQ(pace.offer(song("C"), ms(200)), std::nullopt);
+    EXPECT_EQ(pace.wakeAt(), ms(3000));
+    EXPECT_EQ(pace.wake(ms(2999)), std::nullopt);  // a timer that fires early
+    EXPECT_EQ(pace.wake(ms(3000)), song("C"));
+    EXPECT_EQ(pace.wakeAt(), std::nullopt);
+
+    pace.offer(song("D"), ms(4000));
+    pace.offer(song("C"), ms(4500));  // back to the one on show: nothing new to say
+    EXPECT_EQ(pace.wakeAt(), std::nullopt);
+    EXPECT_EQ(pace.offer(song("C"), ms(60000)), std::nullopt);
+    EXPECT_EQ(pace.offer(song("E"), ms(60000)), song("E"));  // after a quiet spell, at once
+
+    pace.offer(song("F"), ms(60100));
+    pace.drop();  // the window came back
+    EXPECT_EQ(pace.wake(ms(70000)), std::nullopt);
 }
 
 }  // namespace

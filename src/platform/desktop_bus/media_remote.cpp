@@ -1,12 +1,13 @@
 #include "platform/desktop_bus/media_remote.h"
 
+#include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusVariant>
-#include <QDBusVirtualObject>
+#include <QMetaProperty>
+#include <QObject>
 #include <QTimer>
 #include <optional>
 
@@ -19,243 +20,192 @@ namespace {
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString kIntrospectable = QStringLiteral("org.freedesktop.DBus.Introspectable");
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
-
-// Written out rather than generated: the object answers its messages itself.
-const char kIntrospection[] =
-    R"(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
-<node>
- <interface name="org.freedesktop.DBus.Introspectable">
-  <method name="Introspect"><arg name="xml" type="s" direction="out"/></method>
- </interface>
- <interface name="org.freedesktop.DBus.Properties">
-  <method name="Get"><arg name="interface" type="s" direction="in"/><arg name="name" type="s" direction="in"/><arg name="value" type="v" direction="out"/></method>
-  <method name="GetAll"><arg name="interface" type="s" direction="in"/><arg name="values" type="a{sv}" direction="out"/></method>
-  <method name="Set"><arg name="interface" type="s" direction="in"/><arg name="name" type="s" direction="in"/><arg name="value" type="v" direction="in"/></method>
-  <signal name="PropertiesChanged"><arg name="interface" type="s"/><arg name="changed" type="a{sv}"/><arg name="invalidated" type="as"/></signal>
- </interface>
- <interface name="org.mpris.MediaPlayer2">
-  <method name="Raise"/>
-  <method name="Quit"/>
-  <property name="CanQuit" type="b" access="read"/>
-  <property name="CanRaise" type="b" access="read"/>
-  <property name="HasTrackList" type="b" access="read"/>
-  <property name="Identity" type="s" access="read"/>
-  <property name="DesktopEntry" type="s" access="read"/>
-  <property name="SupportedUriSchemes" type="as" access="read"/>
-  <property name="SupportedMimeTypes" type="as" access="read"/>
- </interface>
- <interface name="org.mpris.MediaPlayer2.Player">
-  <method name="Next"/>
-  <method name="Previous"/>
-  <method name="Pause"/>
-  <method name="PlayPause"/>
-  <method name="Stop"/>
-  <method name="Play"/>
-  <method name="Seek"><arg name="Offset" type="x" direction="in"/></method>
-  <method name="SetPosition"><arg name="TrackId" type="o" direction="in"/><arg name="Position" type="x" direction="in"/></method>
-  <method name="OpenUri"><arg name="Uri" type="s" direction="in"/></method>
-  <signal name="Seeked"><arg name="Position" type="x"/></signal>
-  <property name="PlaybackStatus" type="s" access="read"/>
-  <property name="Rate" type="d" access="readwrite"/>
-  <property name="Metadata" type="a{sv}" access="read"/>
-  <property name="Volume" type="d" access="readwrite"/>
-  <property name="Position" type="x" access="read"/>
-  <property name="MinimumRate" type="d" access="read"/>
-  <property name="MaximumRate" type="d" access="read"/>
-  <property name="CanGoNext" type="b" access="read"/>
-  <property name="CanGoPrevious" type="b" access="read"/>
-  <property name="CanPlay" type="b" access="read"/>
-  <property name="CanPause" type="b" access="read"/>
-  <property name="CanSeek" type="b" access="read"/>
-  <property name="CanControl" type="b" access="read"/>
- </interface>
-</node>
-)";
 
 QString text(const std::string& value) { return QString::fromStdString(value); }
 
 }  // namespace
 
-class MediaRemote::Object : public QDBusVirtualObject {
+// The object at the player's path. Its interfaces are the two adaptors below; Qt answers
+// introspection, Get, GetAll and Set from their properties, and every wrong call with the
+// error D-Bus names for it.
+class MediaRemote::Object : public QObject {
 public:
-    explicit Object(MediaRemote& owner) : owner_(owner) {}
+    explicit Object(MediaRemote& owner) : owner(owner) {}
 
-    QString introspect(const QString&) const override { return {}; }
+    MediaRemoteState state() const { return owner.State ? owner.State() : MediaRemoteState{}; }
 
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        const QString interface = message.interface();
-        const QString member = message.member();
-        const QVariantList args = message.arguments();
-        auto reply = [&](const QVariantList& values = {}) {
-            connection.send(message.createReply(values));
-            return true;
-        };
-        auto fail = [&](const char* name, const QString& why) {
-            connection.send(message.createErrorReply(QString::fromLatin1(name), why));
-            return true;
-        };
-
-        if (interface == kIntrospectable && member == QLatin1String("Introspect"))
-            return reply({QString::fromLatin1(kIntrospection)});
-
-        if (interface == kProperties) {
-            if (args.isEmpty()) return false;
-            const QString of = args.value(0).toString();
-            if (member == QLatin1String("GetAll")) return reply({properties(of)});
-            const QString name = args.value(1).toString();
-            if (member == QLatin1String("Get")) {
-                const QVariantMap all = properties(of);
-                if (!all.contains(name))
-                    return fail("org.freedesktop.DBus.Error.UnknownProperty", name);
-                return reply({QVariant::fromValue(QDBusVariant(all.value(name)))});
-            }
-            if (member == QLatin1String("Set")) {
-                const QVariant value = args.value(2).value<QDBusVariant>().variant();
-                if (of == kPlayer && name == QLatin1String("Volume")) {
-                    bool ok = false;
-                    const double volume = value.toDouble(&ok);
-                    if (!ok) return fail("org.freedesktop.DBus.Error.InvalidArgs", name);
-                    later([this, volume] {
-                        if (owner_.SetVolume) owner_.SetVolume(volume);
-                    });
-                    return reply();
-                }
-                // A live stream plays at one speed; the only rate there is stays as it is.
-                if (of == kPlayer && name == QLatin1String("Rate")) return reply();
-                return fail("org.freedesktop.DBus.Error.PropertyReadOnly", name);
-            }
-            return false;
-        }
-
-        if (interface == kRoot || (interface.isEmpty() && isRootMethod(member))) {
-            if (member == QLatin1String("Raise")) return run(owner_.Raise, reply);
-            if (member == QLatin1String("Quit")) return run(owner_.Quit, reply);
-            return false;
-        }
-        if (interface == kPlayer || interface.isEmpty()) {
-            if (member == QLatin1String("Play")) return run(owner_.Play, reply);
-            if (member == QLatin1String("Pause")) return run(owner_.Pause, reply);
-            if (member == QLatin1String("PlayPause")) return run(owner_.PlayPause, reply);
-            if (member == QLatin1String("Stop")) return run(owner_.Stop, reply);
-            if (member == QLatin1String("Next")) return run(owner_.Next, reply);
-            if (member == QLatin1String("Previous")) return run(owner_.Previous, reply);
-            // Nothing to seek in a live stream.
-            if (member == QLatin1String("Seek") || member == QLatin1String("SetPosition"))
-                return reply();
-            if (member == QLatin1String("OpenUri"))
-                return fail("org.freedesktop.DBus.Error.NotSupported",
-                            QStringLiteral("Stations are chosen from the station list"));
-        }
-        return false;
+    // Answered at once; the command runs as its own event, as a click would, so a message
+    // box it raises never holds up the bus.
+    void later(std::function<void()> command) {
+        QTimer::singleShot(0, this, [command = std::move(command)] { dispatch(command); });
+    }
+    void later(const std::function<void()>* handler) {
+        later([handler] {
+            if (*handler) (*handler)();
+        });
     }
 
-    // What the controls would read now; the track number moves on with every new title.
-    QVariantMap properties(const QString& of) {
-        if (of == kRoot) {
-            return {{"CanQuit", true},
-                    {"CanRaise", true},
-                    {"HasTrackList", false},
-                    {"Identity", identity},
-                    {"DesktopEntry", desktopEntry},
-                    {"SupportedUriSchemes", QStringList()},
-                    {"SupportedMimeTypes", QStringList()}};
-        }
-        if (of != kPlayer) return {};
-        const MediaRemoteState state = current();
-        return {{"PlaybackStatus", state.playing ? "Playing" : "Stopped"},
-                {"Rate", 1.0},
-                {"MinimumRate", 1.0},
-                {"MaximumRate", 1.0},
-                {"Metadata", metadata(state)},
-                {"Volume", state.volume},
-                {"Position", qlonglong(0)},
-                {"CanGoNext", true},
-                {"CanGoPrevious", true},
-                {"CanPlay", state.canPlay},
-                {"CanPause", state.playing},
-                {"CanSeek", false},
-                {"CanControl", true}};
-    }
+    void announce();
 
-    MediaRemoteState current() {
-        MediaRemoteState state = owner_.State ? owner_.State() : MediaRemoteState{};
-        if (!track_ || state.title != shown_.title || state.album != shown_.album ||
-            state.url != shown_.url) {
-            track_ = track_.value_or(0) + 1;
-        }
-        shown_ = state;
-        return state;
-    }
+    MediaRemote& owner;
+    QObject* player = nullptr;
+    QString identity, desktopEntry, busName;
+    bool published = false;
+    unsigned otherCopy = 0;
+    // Moves on with every new title, station or address, so a listener sees a new track.
+    int track = 0;
 
-    QVariantMap metadata(const MediaRemoteState& state) const {
+private:
+    // What the last announcement was made from, and what it said.
+    std::optional<MediaRemoteState> announcedState_;
+    QVariantMap announced_;
+};
+
+// org.mpris.MediaPlayer2: the application.
+class MprisApplication : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ CanQuit CONSTANT)
+    Q_PROPERTY(bool CanRaise READ CanRaise CONSTANT)
+    Q_PROPERTY(bool HasTrackList READ HasTrackList CONSTANT)
+    Q_PROPERTY(QString Identity READ Identity CONSTANT)
+    Q_PROPERTY(QString DesktopEntry READ DesktopEntry CONSTANT)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes CONSTANT)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes CONSTANT)
+
+public:
+    explicit MprisApplication(MediaRemote::Object& object)
+        : QDBusAbstractAdaptor(&object), object_(object) {}
+
+    bool CanQuit() const { return true; }
+    bool CanRaise() const { return true; }
+    bool HasTrackList() const { return false; }
+    QString Identity() const { return object_.identity; }
+    QString DesktopEntry() const { return object_.desktopEntry; }
+    QStringList SupportedUriSchemes() const { return {}; }
+    QStringList SupportedMimeTypes() const { return {}; }
+
+public slots:
+    void Raise() { object_.later(&object_.owner.Raise); }
+    void Quit() { object_.later(&object_.owner.Quit); }
+
+private:
+    MediaRemote::Object& object_;
+};
+
+// org.mpris.MediaPlayer2.Player: a live stream, so no seeking and one rate.
+class MprisPlayer : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
+    Q_PROPERTY(double Rate READ Rate WRITE setRate)
+    Q_PROPERTY(QVariantMap Metadata READ Metadata)
+    Q_PROPERTY(double Volume READ Volume WRITE setVolume)
+    Q_PROPERTY(qlonglong Position READ Position)
+    Q_PROPERTY(double MinimumRate READ Rate CONSTANT)
+    Q_PROPERTY(double MaximumRate READ Rate CONSTANT)
+    Q_PROPERTY(bool CanGoNext READ Yes)
+    Q_PROPERTY(bool CanGoPrevious READ Yes)
+    Q_PROPERTY(bool CanPlay READ CanPlay)
+    Q_PROPERTY(bool CanPause READ CanPause)
+    Q_PROPERTY(bool CanSeek READ No)
+    Q_PROPERTY(bool CanControl READ Yes)
+
+public:
+    explicit MprisPlayer(MediaRemote::Object& object)
+        : QDBusAbstractAdaptor(&object), object_(object) {}
+
+    QString PlaybackStatus() const {
+        return object_.state().playing ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+    }
+    double Rate() const { return 1.0; }
+    // The only rate there is stays as it is.
+    void setRate(double) {}
+    QVariantMap Metadata() const {
+        const MediaRemoteState state = object_.state();
         if (state.title.empty())
             return {{"mpris:trackid", QVariant::fromValue(QDBusObjectPath(kNoTrack))}};
-        const QString track = QStringLiteral("/org/wavelark/Track/%1").arg(*track_);
+        const QString track = QStringLiteral("/org/wavelark/Track/%1").arg(object_.track);
         return {{"mpris:trackid", QVariant::fromValue(QDBusObjectPath(track))},
                 {"xesam:title", text(state.title)},
                 {"xesam:album", text(state.album)},
                 {"xesam:url", text(state.url)}};
     }
+    double Volume() const { return object_.state().volume; }
+    void setVolume(double volume) {
+        object_.later([this, volume] {
+            if (object_.owner.SetVolume) object_.owner.SetVolume(volume);
+        });
+    }
+    // Listeners ask for it; it is never announced.
+    qlonglong Position() const { return 0; }
+    bool Yes() const { return true; }
+    bool No() const { return false; }
+    bool CanPlay() const { return object_.state().canPlay; }
+    bool CanPause() const { return object_.state().playing; }
 
-    // Sends PropertiesChanged with what differs from the last announcement. Position is
-    // never announced: listeners ask for it. This runs after every window event, mouse moves
-    // included, so an unchanged state ends here, before any bus value is built.
-    void announce() {
-        const MediaRemoteState state = owner_.State ? owner_.State() : MediaRemoteState{};
-        if (announcedState_ == state && announcedTrack_ == track_) return;
-        const QVariantMap now = properties(kPlayer);
-        announcedState_ = shown_;
-        announcedTrack_ = track_;
-        QVariantMap changed;
-        for (const char* name : {"PlaybackStatus", "Metadata", "Volume", "CanPlay", "CanPause",
-                                 "CanGoNext", "CanGoPrevious", "CanControl", "CanSeek"}) {
-            if (now.value(name) != announced_.value(name)) changed.insert(name, now.value(name));
-        }
-        announced_ = now;
-        if (changed.isEmpty()) return;
-        QDBusMessage signal =
-            QDBusMessage::createSignal(kPath, kProperties, QStringLiteral("PropertiesChanged"));
-        signal << kPlayer << changed << QStringList();
-        QDBusConnection::sessionBus().send(signal);
+public slots:
+    void Next() { object_.later(&object_.owner.Next); }
+    void Previous() { object_.later(&object_.owner.Previous); }
+    void Pause() { object_.later(&object_.owner.Pause); }
+    void PlayPause() { object_.later(&object_.owner.PlayPause); }
+    void Stop() { object_.later(&object_.owner.Stop); }
+    void Play() { object_.later(&object_.owner.Play); }
+    // Nothing to seek in a live stream.
+    void Seek(qlonglong Offset) { Q_UNUSED(Offset); }
+    void SetPosition(const QDBusObjectPath& TrackId, qlonglong Position) {
+        Q_UNUSED(TrackId);
+        Q_UNUSED(Position);
+    }
+    void OpenUri(const QString& Uri, const QDBusMessage& message) {
+        Q_UNUSED(Uri);
+        message.setDelayedReply(true);
+        QDBusConnection::sessionBus().send(
+            message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
+                                     QStringLiteral("Stations are chosen from the station list")));
     }
 
-    QString identity, desktopEntry, busName;
-    bool published = false;
+signals:
+    void Seeked(qlonglong Position);
 
 private:
-    static bool isRootMethod(const QString& member) {
-        return member == QLatin1String("Raise") || member == QLatin1String("Quit");
-    }
-
-    // Answered at once; the command runs as its own event, as a click would, so a message
-    // box it raises never holds up the bus.
-    template <typename Reply>
-    bool run(const std::function<void()>& handler, Reply& reply) {
-        later([handler] {
-            if (handler) handler();
-        });
-        return reply();
-    }
-
-    void later(std::function<void()> command) {
-        QTimer::singleShot(0, this, [command = std::move(command)] { dispatch(command); });
-    }
-
-    MediaRemote& owner_;
-    MediaRemoteState shown_;
-    std::optional<int> track_;
-    QVariantMap announced_;
-    // What the last announcement was made from.
-    std::optional<MediaRemoteState> announcedState_;
-    std::optional<int> announcedTrack_;
+    MediaRemote::Object& object_;
 };
+
+// Sends PropertiesChanged with what differs from the last announcement, read from the player
+// interface's own properties (Position never: listeners ask for it). This runs after every
+// window event, mouse moves included, so an unchanged state ends here, before any bus value
+// is built.
+void MediaRemote::Object::announce() {
+    const MediaRemoteState now = state();
+    if (announcedState_ == now) return;
+    if (!announcedState_ || now.title != announcedState_->title ||
+        now.album != announcedState_->album || now.url != announcedState_->url)
+        ++track;
+    announcedState_ = now;
+    QVariantMap changed;
+    const QMetaObject& meta = MprisPlayer::staticMetaObject;
+    for (int k = meta.propertyOffset(); k < meta.propertyCount(); ++k) {
+        const QMetaProperty property = meta.property(k);
+        const QString name = QString::fromLatin1(property.name());
+        if (property.isConstant() || name == QLatin1String("Position")) continue;
+        const QVariant value = property.read(player);
+        if (value != announced_.value(name)) changed.insert(name, value);
+        announced_.insert(name, value);
+    }
+    if (changed.isEmpty()) return;
+    QDBusMessage signal =
+        QDBusMessage::createSignal(kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
+    signal << kPlayer << changed << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}
 
 MediaRemote::MediaRemote(std::string playerName, std::string identity, std::string desktopEntry)
     : object_(std::make_unique<Object>(*this)) {
+    new MprisApplication(*object_);
+    object_->player = new MprisPlayer(*object_);
     object_->identity = text(identity);
     object_->desktopEntry = text(desktopEntry);
     object_->busName = kRoot + QLatin1Char('.') + text(playerName);
@@ -280,7 +230,8 @@ MediaRemote::Start MediaRemote::publish() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) return Start::NoSessionBus;
     // The object first, so that whoever sees the name appear finds it answering.
-    if (!bus.registerVirtualObject(kPath, object_.get())) return Start::NoSessionBus;
+    if (!bus.registerObject(kPath, object_.get(), QDBusConnection::ExportAdaptors))
+        return Start::NoSessionBus;
     const auto claimed = bus.interface()->registerService(
         object_->busName, QDBusConnectionInterface::DontQueueService,
         QDBusConnectionInterface::DontAllowReplacement);
@@ -294,12 +245,21 @@ MediaRemote::Start MediaRemote::publish() {
     // Start-up, before any window: waiting a moment for the other copy is harmless.
     const QDBusMessage raise =
         QDBusMessage::createMethodCall(object_->busName, kPath, kRoot, QStringLiteral("Raise"));
-    bus.call(raise, QDBus::Block, 5000);
-    return Start::AnotherCopyRuns;
+    const QDBusError answer(bus.call(raise, QDBus::Block, 5000));
+    if (answer.type() != QDBusError::NoReply && answer.type() != QDBusError::Timeout)
+        return Start::AnotherCopyRuns;
+    // The bus itself answers for a copy that does not: it knows the holder's process.
+    const auto holder = bus.interface()->servicePid(object_->busName);
+    object_->otherCopy = holder.isValid() ? holder.value() : 0;
+    return Start::AnotherCopyHangs;
 }
+
+unsigned MediaRemote::otherCopyProcess() const { return object_->otherCopy; }
 
 void MediaRemote::refresh() {
     if (object_->published) object_->announce();
 }
 
 }  // namespace platform
+
+#include "media_remote.moc"

@@ -25,7 +25,7 @@ struct MediaRemoteState {
 // show is read from State whenever refresh() is called, and only what changed is announced.
 class MediaRemote {
 public:
-    enum class Start { Published, NoSessionBus, AnotherCopyRuns };
+    enum class Start { Published, NoSessionBus, AnotherCopyRuns, AnotherCopyHangs };
 
     // The bus name is org.mpris.MediaPlayer2.<playerName>.
     MediaRemote(std::string playerName, std::string identity, std::string desktopEntry);
@@ -38,8 +38,11 @@ public:
     std::function<MediaRemoteState()> State;
 
     // Takes the player's name on the session bus. When another copy holds it, that copy is
-    // asked to raise its window. Without a session bus nothing happens at all.
+    // asked to raise its window; AnotherCopyHangs when it gives no answer within a few
+    // seconds. Without a session bus nothing happens at all.
     Start publish();
+    // The process that holds the name, as the bus knows it; 0 when unknown.
+    unsigned otherCopyProcess() const;
 
     // Reads State and announces what changed since the last time.
     void refresh();
@@ -47,8 +50,10 @@ public:
     // Leaves the bus: the player is going, and a new start must not find it there.
     void withdraw();
 
-private:
+    // The object on the bus; its interfaces live with it in the implementation.
     class Object;
+
+private:
     std::unique_ptr<Object> object_;
 };
 
