@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "platform/accessibility.h"
 #include "platform/form.h"
 
 namespace platform {
@@ -13,6 +14,7 @@ Application::Application(int& argc, char** argv, const std::string& title)
     // the application name.
     QGuiApplication::setDesktopFileName("example.skyvane.Wavelark");
     QApplication::setQuitOnLastWindowClosed(false);
+    installAccessibility();
 }
 
 Application::~Application() = default;

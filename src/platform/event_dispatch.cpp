@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "platform/control.h"
 #include "platform/message_box.h"
 #include "platform/runtime_error.h"
 
@@ -30,6 +31,7 @@ void dispatch(const std::function<void()>& handler) {
     } catch (const std::exception& error) {
         report(5, error.what());
     }
+    Control::announceChangedNames();
     if (afterEveryHandler()) afterEveryHandler()();
 }
 
