@@ -18,8 +18,6 @@ std::ostream& operator<<(std::ostream& out, const Seen& seen) {
     return out << seen.role << " " << seen.name;
 }
 
-std::vector<QObject*> nameChanges;
-
 class AccessibilityTest : public PlayerFixture {
 protected:
     void SetUp() override {
@@ -31,16 +29,6 @@ protected:
         writeStationFile(file);
         loadForm();
         window = form->widget();
-        QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
-            if (event->type() == QAccessible::NameChanged) nameChanges.push_back(event->object());
-        });
-        QAccessible::setActive(true);
-        nameChanges.clear();
-    }
-    void TearDown() override {
-        QAccessible::setActive(false);
-        QAccessible::installUpdateHandler(nullptr);
-        PlayerFixture::TearDown();
     }
 
     std::vector<Seen> tree() const {
@@ -82,9 +70,8 @@ TEST_F(AccessibilityTest, SlotsButtonsAndTextsInReadingOrderAndAPressTunesItsSlo
 
     press(*form->StationSlot[1]);
     EXPECT_EQ(player->calls, std::vector<std::string>{"open http://127.0.0.1/s1"});
-    EXPECT_EQ(form->station.Caption(), "Name 1");
-    EXPECT_NE(std::find(nameChanges.begin(), nameChanges.end(), form->station.widget()),
-              nameChanges.end());
+    const std::vector<Seen> after = tree();
+    EXPECT_EQ(after[after.size() - 3], (Seen{QAccessible::StaticText, "Name 1"})) << "the readout";
 }
 
 TEST_F(AccessibilityTest, SkinButtonsPressLikeAClickAndMuteNamesItsNextState) {
@@ -96,30 +83,21 @@ TEST_F(AccessibilityTest, SkinButtonsPressLikeAClickAndMuteNamesItsNextState) {
                                                        "volume -200"}));
     EXPECT_EQ(form->volume.Caption(), "30");
 
-    nameChanges.clear();
     press(form->nomutecontrol);
     EXPECT_TRUE(player->mute());
     EXPECT_EQ(form->nomutecontrol.accessibleName(), "Unmute");
-    EXPECT_EQ(std::count(nameChanges.begin(), nameChanges.end(), form->nomutecontrol.widget()), 1);
     press(form->nomutecontrol);
     EXPECT_EQ(form->nomutecontrol.accessibleName(), "Mute");
     press(form->Image2);
     EXPECT_EQ(form->volume.Caption(), "31 Highest");
 }
 
-TEST_F(AccessibilityTest, TheStripAnnouncesStatesNotEveryBufferingCount) {
-    auto changes = [&] {
-        return std::count(nameChanges.begin(), nameChanges.end(), form->MediaPlayer1Strip.widget());
-    };
-    form->MediaPlayer1Strip.show({"Buffering 10%", "", ""});
-    const auto buffering = changes();
+TEST_F(AccessibilityTest, TheStripIsNamedByItsStateWithoutTheBufferingCount) {
     form->MediaPlayer1Strip.show({"Buffering 40%", "", ""});
-    EXPECT_EQ(changes(), buffering);
     EXPECT_EQ(form->MediaPlayer1Strip.accessibleName(), "Buffering");
-    form->MediaPlayer1Strip.show({"Playing", "Song", "0:01"});
-    EXPECT_EQ(changes(), buffering + 1);
-    EXPECT_EQ(form->MediaPlayer1Strip.accessibleName(), "Playing: Song");
-    EXPECT_EQ(form->MediaPlayer1Strip.accessibleDescription(), "Playing: Song, 0:01");
+    form->MediaPlayer1Strip.show({"Playing", "Song 100%", "0:01"});
+    EXPECT_EQ(form->MediaPlayer1Strip.accessibleName(), "Playing: Song 100%");
+    EXPECT_EQ(form->MediaPlayer1Strip.accessibleDescription(), "Playing: Song 100%, 0:01");
 }
 
 TEST_F(AccessibilityTest, TabVisitsStationsButtonsAndAboutSpacePressesAndArrowsStillSetVolume) {
