@@ -14,6 +14,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import player as layout  # noqa: E402
 from desktop import Desktop  # noqa: E402
 from player import ABOUT_TITLE, TITLE, Player  # noqa: E402
 from screen_reader import ScreenReader  # noqa: E402
@@ -83,16 +84,28 @@ def a_screen_reader_reads_and_presses(session):
                  if when >= pressed and name.startswith("Buffering")]
     session.check("buffering is announced without its count",
                   all(name == "Buffering" for name in buffering), buffering)
+    mute = children[19 + BUTTONS.index("Mute")]
+    for name in ("Unmute", "Mute"):
+        asked = time.monotonic()
+        reader.press(mute)
+        reader.wait_for_name_change(lambda seen, name=name: seen == name, asked, 10, name)
+    session.check("Mute announces its new name, Unmute, and back", True)
     _print("the main window", reader.dump(window))
 
 
 def the_keyboard_alone_tunes_a_station(session):
     desktop, reader, window = session.player.desktop, session.reader, session.window
     desktop.activate(session.player.window.id)
+    left, top, width, height = session.player.screen_rect(layout.slot(0))
+    around = (left - 3, top - 3, width + 6, height + 6)
+    before = desktop.screenshot().crop(*around)
     desktop.key("Tab")
     first = reader.children(window)[0]
     reader.wait_until(lambda: reader.focused(first), 10, "Tab to reach the first station")
     session.check("the first Tab reaches the first station", True)
+    marked = desktop.wait_for_change(around, before, 10, "the focus mark")
+    marked.save_png(os.path.join(session.folder, "focus_mark.png"))
+    session.check("and marks it", True)
     asked = time.monotonic()
     desktop.key("space")
     session.recorder.wait_for_tone(440, asked, FIRST_SOUND)
