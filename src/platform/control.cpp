@@ -209,10 +209,12 @@ void Control::Press() {
     });
 }
 
-// Only a control that can be pressed, and has a name to be announced by, is a Tab stop.
+// Only a control that can be pressed, and has a name to be announced by, is a Tab stop (Qt
+// skips the hidden ones itself).
 void Control::accessibleNameMayHaveChanged() {
     if (!widget_) return;
-    const Qt::FocusPolicy policy = pressable() && offered() ? Qt::TabFocus : Qt::NoFocus;
+    const bool stop = pressable() && !accessibleName().empty();
+    const Qt::FocusPolicy policy = stop ? Qt::TabFocus : Qt::NoFocus;
     if (widget_->focusPolicy() != policy && !widget_->isWindow()) {
         widget_->setFocusPolicy(policy);
         if (policy == Qt::NoFocus && widget_->hasFocus()) widget_->window()->setFocus();

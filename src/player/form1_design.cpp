@@ -161,6 +161,8 @@ void Form1::design() {
         button.shown.setAccessibleName(button.name);
         button.shown.setPressTarget(button.hoverCopy);
     }
+    // Mute says what pressing it does, read from the player, which holds the mute state (and
+    // is gone once the window is unloaded).
     nomutecontrol.setAccessibleName(
         [this] { return MediaPlayer1 && MediaPlayer1->mute() ? "Unmute" : "Mute"; });
     for (platform::Label* text : {&Label2, &volume, &Label3, &station})
