@@ -66,8 +66,6 @@ def a_screen_reader_reads_and_presses(session):
     session.check("the readouts are labels and the strip a status bar",
                   ("label", "None") in seen and ("label", "31 Highest") in seen
                   and [role for role, _ in seen].count("status bar") == 1, seen)
-    session.check("only the offered controls: no unnamed fillers",
-                  all(name for role, name in seen if role != "status bar"), seen)
 
     station.wait_for_burst("/b.mp3")
     pressed = time.monotonic()

@@ -39,7 +39,9 @@ class ScreenReader:
         while self._context.iteration(False):
             pass
 
-    def _wait(self, condition, timeout, what):
+    def wait_until(self, condition, timeout, what):
+        """A bounded wait that keeps the events flowing."""
+
         def pumped():
             self.pump()
             return condition()
@@ -57,7 +59,7 @@ class ScreenReader:
                         return frame
             return None
 
-        return self._wait(find, timeout, f"the accessible window {title!r}")
+        return self.wait_until(find, timeout, f"the accessible window {title!r}")
 
     def children(self, accessible):
         return [accessible.getChildAtIndex(i) for i in range(accessible.childCount)]
@@ -97,8 +99,4 @@ class ScreenReader:
             return next((change for change in self.name_changes
                          if change[2] >= since and condition(change[1])), None)
 
-        return self._wait(seen, timeout, what)
-
-    def wait_until(self, condition, timeout, what):
-        """A bounded wait that keeps the events flowing."""
-        return self._wait(condition, timeout, what)
+        return self.wait_until(seen, timeout, what)

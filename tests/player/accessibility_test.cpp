@@ -9,14 +9,7 @@
 
 namespace {
 
-struct Seen {
-    QAccessible::Role role;
-    std::string name;
-    bool operator==(const Seen&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const Seen& seen) {
-    return out << seen.role << " " << seen.name;
-}
+using Seen = std::pair<QAccessible::Role, std::string>;
 
 class AccessibilityTest : public PlayerFixture {
 protected:
