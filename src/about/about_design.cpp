@@ -9,6 +9,8 @@ using platform::Font;
 
 constexpr platform::Colour kLinkBlue = 0x0000FF;
 
+const char* const kStudio = "Brightfold";
+
 const Font kSans{"MS Sans Serif", 8.25, false};
 const Font kSansBold{"MS Sans Serif", 8.25, true};
 
@@ -30,7 +32,7 @@ void about::design() {
     setClientSize(4995, 3375);
     setPicture(platform::Picture::fromResource(":/artwork/about.jpg"));
 
-    lblURL2.design(920, 2120, 975, 255, "Brightfold", kSansBold, kLinkBlue);
+    lblURL2.design(920, 2120, 975, 255, kStudio, kSansBold, kLinkBlue);
     lblURL.design(2520, 1920, 1935, 255, addresses::kPublisherDomain, kSansBold, kLinkBlue);
     Label4.design(600, 1920, 3735, 735, kSentence, kSans, platform::kButtonText);
     Label3.design(600, 1080, 3735, 855,
@@ -50,6 +52,19 @@ void about::design() {
           static_cast<platform::Control*>(&lblURL), static_cast<platform::Control*>(&lblURL2)}) {
         control->ZOrder();
     }
+
+    // For screen readers and the keyboard: the texts, then the links and Close, which Tab
+    // visits in that order and Escape presses. The sentence is read with the links' words
+    // that fill its blanks.
+    for (platform::Label* text : {&Label1, &Label3, &Label4})
+        text->setAccessibleRole(platform::AccessibleRole::Text);
+    Label4.setAccessibleName("This player is presented by " +
+                             std::string(addresses::kPublisherDomain) + " and " + kStudio + ".");
+    lblURL.setAccessibleRole(platform::AccessibleRole::Link);
+    lblURL2.setAccessibleRole(platform::AccessibleRole::Link);
+    Label2.setAccessibleRole(platform::AccessibleRole::PushButton);
+    setReadingOrder({&Label1, &Label3, &Label4, &lblURL, &lblURL2, &Label2});
+    setCancelControl(Label2);
 }
 
 void about::connectHandlers() {

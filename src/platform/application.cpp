@@ -8,6 +8,7 @@
 #include <QVariantMap>
 #include <cstdio>
 
+#include "platform/accessibility.h"
 #include "platform/form.h"
 #include "shared/addresses.h"
 
@@ -80,6 +81,7 @@ Application::Application(int& argc, char** argv, const std::string& title)
     // the application name.
     QGuiApplication::setDesktopFileName(addresses::kDesktopId);
     QApplication::setQuitOnLastWindowClosed(false);
+    installAccessibility();
 }
 
 Application::~Application() = default;

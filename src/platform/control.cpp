@@ -1,12 +1,15 @@
 #include "platform/control.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <unordered_map>
 
+#include "platform/accessibility.h"
 #include "platform/control_widget.h"
 #include "platform/drag_session.h"
 #include "platform/event_dispatch.h"
+#include "platform/focus_mark.h"
 #include "platform/twips.h"
 
 namespace platform {
@@ -89,6 +92,24 @@ void ControlWidget::mouseReleaseEvent(QMouseEvent* event) {
     });
 }
 
+void ControlWidget::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool press = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!press || detached_ || !owner_.pressable()) return QWidget::keyPressEvent(event);
+    event->accept();
+    if (!event->isAutoRepeat()) owner_.Press();
+}
+
+void ControlWidget::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    showFocusMark(this);
+}
+
+void ControlWidget::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    hideFocusMark(this);
+}
+
 // --- Control -------------------------------------------------------------------------------
 
 Control::Control(Control* container) { init(container ? container->widget() : nullptr); }
@@ -147,6 +168,67 @@ void Control::Drag(DragAction action) {
     } else {
         DragSession::end(action == DragAction::End);
     }
+}
+
+void Control::setAccessibleRole(AccessibleRole role) {
+    role_ = role;
+    accessibleNameMayHaveChanged();
+}
+
+void Control::setAccessibleName(const std::string& name) {
+    setAccessibleName([name] { return name; });
+}
+
+void Control::setAccessibleName(std::function<std::string()> name) {
+    name_ = std::move(name);
+    accessibleNameMayHaveChanged();
+}
+
+std::string Control::accessibleName() const { return name_ ? name_() : defaultAccessibleName(); }
+
+bool Control::pressable() const {
+    return role_ == AccessibleRole::PushButton || role_ == AccessibleRole::Link;
+}
+
+bool Control::offered() const {
+    if (!widget_ || role_ == AccessibleRole::None || !widget_->isVisibleTo(widget_->window()))
+        return false;
+    return !pressable() || !accessibleName().empty();
+}
+
+void Control::Press() {
+    Control& target = pressTarget_ ? *pressTarget_ : *this;
+    if (!pressable() || !Enabled() || !target.widget_) return;
+    // A link opens when it is dropped on itself, which is how its click ends.
+    dispatch([&target] {
+        if (target.Click) {
+            target.Click();
+        } else if (target.DragDrop) {
+            target.DragDrop(target, 0, 0);
+        }
+    });
+}
+
+// Only a control that can be pressed, and has a name to be announced by, is a Tab stop (Qt
+// skips the hidden ones itself).
+void Control::accessibleNameMayHaveChanged() {
+    if (!widget_) return;
+    const bool stop = pressable() && !accessibleName().empty();
+    const Qt::FocusPolicy policy = stop ? Qt::TabFocus : Qt::NoFocus;
+    if (widget_->focusPolicy() != policy && !widget_->isWindow()) {
+        widget_->setFocusPolicy(policy);
+        if (policy == Qt::NoFocus && widget_->hasFocus()) widget_->window()->setFocus();
+    }
+    if (role_ == AccessibleRole::None || !accessibilityActive()) return;
+    std::string name = accessibleName();
+    if (name == announcedName_) return;
+    announcedName_ = std::move(name);
+    announceNameChange(widget_);
+}
+
+void Control::announceChangedNames() {
+    if (!accessibilityActive()) return;
+    for (const auto& [handle, control] : handles()) control->accessibleNameMayHaveChanged();
 }
 
 void Control::paint(QPainter&) {}

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QWidget;
 class QPainter;
@@ -17,6 +18,10 @@ struct MouseArgs {
     float x = 0;
     float y = 0;
 };
+
+// What a control is to an assistive technology (a screen reader). A control without a role is
+// not offered to it at all, nor is a button or link without a name.
+enum class AccessibleRole { None, PushButton, Link, Text, StatusBar };
 
 enum class DragAction { Cancel = 0, Begin = 1, End = 2 };
 enum class DragState { Enter = 0, Leave = 1, Over = 2 };
@@ -55,6 +60,31 @@ public:
     std::function<void(Control& source, float x, float y, DragState state)> DragOver;
     std::function<void(Control& source, float x, float y)> DragDrop;
 
+    // What a screen reader is told. The name is fixed, or read from the window's state each
+    // time it is asked and after every handler (a name that follows a toggle); without one, a
+    // label is named by its caption.
+    AccessibleRole accessibleRole() const { return role_; }
+    void setAccessibleRole(AccessibleRole role);
+    void setAccessibleName(const std::string& name);
+    void setAccessibleName(std::function<std::string()> name);
+    // A skin button whose highlighted copy takes the mouse's click: pressing the button from
+    // the keyboard or a screen reader clicks that copy, since that is what a click does.
+    void setPressTarget(Control& target) { pressTarget_ = &target; }
+
+    std::string accessibleName() const;
+    // What a screen reader reads besides the name, when asked.
+    virtual std::string accessibleDescription() const { return {}; }
+    // Offered to assistive technologies and, when it can be pressed, a stop of the Tab key.
+    bool offered() const;
+    bool pressable() const;
+    // Runs the handler a click would run, through the same dispatch as the mouse.
+    void Press();
+    // Tells a listening screen reader when the name changed, and makes a pressable control a
+    // Tab stop exactly while it is offered.
+    void accessibleNameMayHaveChanged();
+    // Checks every control's name after a handler ran, for names that follow the state.
+    static void announceChangedNames();
+
     // A small number that names this control's window, as handles do on other platforms.
     std::uint32_t hWnd() const { return handle_; }
     static Control* fromHandle(std::uint32_t handle);
@@ -73,7 +103,13 @@ private:
     friend class ControlWidget;
     void init(QWidget* parent);
 
+    virtual std::string defaultAccessibleName() const { return {}; }
+
     ControlWidget* widget_ = nullptr;
+    AccessibleRole role_ = AccessibleRole::None;
+    std::function<std::string()> name_;
+    std::string announcedName_;
+    Control* pressTarget_ = nullptr;
     std::uint32_t handle_ = 0;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "platform/control.h"
 #include "platform/message_box.h"
 #include "platform/runtime_error.h"
 
@@ -25,6 +26,7 @@ void dispatch(const std::function<void()>& handler) {
     } catch (const std::exception& error) {
         report(5, error.what());
     }
+    Control::announceChangedNames();
 }
 
 }  // namespace platform

@@ -71,6 +71,23 @@ void FormWidget::changeEvent(QEvent* event) {
     });
 }
 
+void FormWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && form_.cancel_) {
+        event->accept();
+        if (!event->isAutoRepeat()) form_.cancel_->Press();
+        return;
+    }
+    ControlWidget::keyPressEvent(event);
+}
+
+// The window keeps the focus until the first Tab, so no control shows a focus mark before the
+// keyboard is used; after that the window itself is no stop of Tab.
+bool FormWidget::focusNextPrevChild(bool next) {
+    const bool moved = ControlWidget::focusNextPrevChild(next);
+    if (focusWidget() == this) return ControlWidget::focusNextPrevChild(next);
+    return moved;
+}
+
 Form::Form() : Control(TopLevel{}) {
     window_ = new FormWidget(*this);
     adopt(window_);
@@ -81,6 +98,19 @@ Form::Form() : Control(TopLevel{}) {
 Form::~Form() {
     if (loaded_) --loadedForms;
     delete window_;
+}
+
+void Form::setReadingOrder(std::vector<Control*> controls) {
+    readingOrder_ = std::move(controls);
+    // Qt orders only widgets that take the focus; a slot without a station takes it later.
+    QWidget* previous = nullptr;
+    for (Control* control : readingOrder_) {
+        if (!control->pressable() || !control->widget()) continue;
+        control->widget()->setFocusPolicy(Qt::TabFocus);
+        if (previous) QWidget::setTabOrder(previous, control->widget());
+        previous = control->widget();
+    }
+    for (Control* control : readingOrder_) control->accessibleNameMayHaveChanged();
 }
 
 void Form::setCaption(const std::string& caption) {
@@ -151,6 +181,7 @@ void Form::Show() {
     // itself: one that is on show as far as it knows may be out of sight. A window mapped
     // afresh is one the compositor puts in front, minimised or not before.
     if (window_->isVisible() && onWayland()) window_->hide();
+    if (!window_->focusWidget()) window_->setFocus();
     // A plain show of an iconified window leaves it iconic: restore, show, raise, activate.
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();

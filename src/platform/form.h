@@ -37,6 +37,13 @@ public:
     // With key preview on, KeyDown sees every key before the control with the focus.
     bool KeyPreview = false;
 
+    // The order a screen reader reads the window in; only the controls listed are offered to
+    // it. Tab and Shift+Tab visit the buttons and links among them in the same order.
+    void setReadingOrder(std::vector<Control*> controls);
+    const std::vector<Control*>& readingOrder() const { return readingOrder_; }
+    // The control that Escape presses, as a dialog's Close.
+    void setCancelControl(Control& control) { cancel_ = &control; }
+
     Picture picture() const { return picture_; }
     void setPicture(const Picture& picture);
 
@@ -71,6 +78,8 @@ private:
 
     FormWidget* window_ = nullptr;
     std::vector<std::function<void()>> releases_;
+    std::vector<Control*> readingOrder_;
+    Control* cancel_ = nullptr;
     Picture picture_;
     Colour backColor_ = 0xC0C0C0;
     bool positioned_ = false;

@@ -6,7 +6,8 @@ namespace platform {
 
 class Form;
 
-// The window of a form: turns the close box into an unload and a minimise into a Resize event.
+// The window of a form: turns the close box into an unload and a minimise into a Resize event,
+// and Escape into a press of the form's cancel control.
 class FormWidget : public ControlWidget {
 public:
     FormWidget(Form& form);
@@ -15,6 +16,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     Form& form_;

@@ -23,6 +23,11 @@ void Label::setCaption(const std::string& caption) {
     if (caption == caption_) return;
     caption_ = caption;
     repaint();
+    accessibleNameMayHaveChanged();
+}
+
+std::string Label::defaultAccessibleName() const {
+    return LabelText::shownText(QString::fromStdString(caption_)).toStdString();
 }
 
 void Label::setForeColor(Colour colour) {

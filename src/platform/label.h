@@ -38,6 +38,9 @@ protected:
     void paint(QPainter& painter) override;
 
 private:
+    // The caption as read aloud: without its "&" markers.
+    std::string defaultAccessibleName() const override;
+
     std::string caption_;
     Colour foreColor_ = kButtonText;
     Colour backColor_ = 0xC0C0C0;

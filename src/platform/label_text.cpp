@@ -26,6 +26,8 @@ Shown resolveAccessKeys(const QString& caption) {
 }
 }  // namespace
 
+QString LabelText::shownText(const QString& caption) { return resolveAccessKeys(caption).text; }
+
 LabelText LabelText::layout(const QString& caption, const QFontMetrics& metrics, int width) {
     const Shown shown = resolveAccessKeys(caption);
     LabelText result;

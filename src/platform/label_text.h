@@ -17,6 +17,8 @@ struct LabelText {
     std::vector<Line> lines;
 
     static LabelText layout(const QString& caption, const QFontMetrics& metrics, int width);
+    // The caption as it reads: access-key "&"s resolved, unbroken.
+    static QString shownText(const QString& caption);
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QWidget>
 
 #include "platform/font.h"
@@ -22,6 +23,18 @@ void StatusStrip::show(const media::StatusLine& line) {
     if (line == line_) return;
     line_ = line;
     repaint();
+    accessibleNameMayHaveChanged();
+}
+
+std::string StatusStrip::defaultAccessibleName() const {
+    static const QRegularExpression count(QStringLiteral(" \\d+%$"));
+    media::StatusLine announced = line_;
+    announced.state = QString::fromStdString(line_.state).remove(count).toStdString();
+    return announced.text();
+}
+
+std::string StatusStrip::accessibleDescription() const {
+    return line_.elapsed.empty() ? line_.text() : line_.text() + ", " + line_.elapsed;
 }
 
 void StatusStrip::paint(QPainter& painter) {

@@ -22,10 +22,17 @@ public:
     static constexpr int kVisibleWidth = 260;
     static constexpr int kVisibleHeight = 20;
 
+    // The full line, count and time included, for a screen reader that asks.
+    std::string accessibleDescription() const override;
+
 protected:
     void paint(QPainter& painter) override;
 
 private:
+    // The state as announced: a buffering count is left out, so a screen reader speaks each
+    // change of state (Connecting, Buffering, Playing, a failure) but not every step of it.
+    std::string defaultAccessibleName() const override;
+
     media::StatusLine line_;
 };
 

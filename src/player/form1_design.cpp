@@ -6,6 +6,7 @@
 #include "platform/notify_icon.h"
 
 namespace {
+using platform::AccessibleRole;
 using platform::BackStyle;
 using platform::Font;
 using platform::kBlack;
@@ -142,6 +143,38 @@ void Form1::design() {
              &mutecontrol, &mute1control}) {
         control->ZOrder();
     }
+
+    // What a screen reader is told, and the order it reads the window in (Tab follows it). A
+    // slot is a button named by its caption while it holds a station; each skin button is
+    // offered once, as the picture that is always shown, and pressing it clicks its hover copy.
+    for (platform::Label* slot : StationSlot) slot->setAccessibleRole(AccessibleRole::PushButton);
+    struct SkinButton {
+        platform::Image& shown;
+        platform::Image& hoverCopy;
+        const char* name;
+    };
+    for (const SkinButton& button :
+         {SkinButton{playcontrol, play1, "Play"}, SkinButton{stopcontrol, stopcontrol1, "Stop"},
+          SkinButton{Image1, down1control, "Volume down"},
+          SkinButton{nomutecontrol, nomute1control, "Mute"},
+          SkinButton{Image2, up1control, "Volume up"}}) {
+        button.shown.setAccessibleRole(AccessibleRole::PushButton);
+        button.shown.setAccessibleName(button.name);
+        button.shown.setPressTarget(button.hoverCopy);
+    }
+    // Mute says what pressing it does, read from the player, which holds the mute state (and
+    // is gone once the window is unloaded).
+    nomutecontrol.setAccessibleName(
+        [this] { return MediaPlayer1 && MediaPlayer1->mute() ? "Unmute" : "Mute"; });
+    for (platform::Label* text : {&Label2, &volume, &Label3, &station})
+        text->setAccessibleRole(AccessibleRole::Text);
+    MediaPlayer1Strip.setAccessibleRole(AccessibleRole::StatusBar);
+    Label1.setAccessibleRole(AccessibleRole::PushButton);
+    std::vector<platform::Control*> reading(StationSlot.begin(), StationSlot.end());
+    reading.insert(reading.end(),
+                   {&playcontrol, &stopcontrol, &Image1, &nomutecontrol, &Image2, &Label2, &volume,
+                    &Label3, &station, &MediaPlayer1Strip, &Label1});
+    setReadingOrder(reading);
 
     // The menu tree: one hidden top-level menu, shown only as the tray popup.
     menuDatei.setVisible(false);

@@ -1,5 +1,7 @@
 // The About window through real mouse events: its links arm under the pointer, open their site
 // when clicked, and the main window is disabled while it is open.
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
@@ -154,6 +156,41 @@ TEST_F(AboutTest, ExitEndsTheSoundAndTheMainWindowAndCloseThenEndsTheProgram) {
         input::click(box, kClose);
     });
     EXPECT_EQ(platform::RunUntilNoFormIsLoaded(), 0) << "its Close unloads the last window";
+}
+
+TEST_F(AboutTest, ScreenReaderAndKeyboardReachTheLinksAndCloseAndEscapeCloses) {
+    // Opened from the keyboard: About is the last stop of Tab in the main window.
+    input::key(main, Qt::Key_Tab, Qt::ShiftModifier);
+    input::key(main, Qt::Key_Return);
+    about& window = *form->aboutWindow;
+    box = window.widget();
+    QAccessibleInterface* root = QAccessible::queryAccessibleInterface(box);
+    std::vector<std::pair<QAccessible::Role, std::string>> seen;
+    for (int i = 0; i < root->childCount(); ++i)
+        seen.push_back(
+            {root->child(i)->role(), root->child(i)->text(QAccessible::Name).toStdString()});
+    ASSERT_EQ(seen.size(), 6u);
+    EXPECT_EQ(seen[2], std::make_pair(QAccessible::StaticText,
+                                      std::string("This player is presented by skyvane.example "
+                                                  "and Brightfold.")));
+    EXPECT_EQ(seen[3], std::make_pair(QAccessible::Link, std::string("skyvane.example")));
+    EXPECT_EQ(seen[4], std::make_pair(QAccessible::Link, std::string("Brightfold")));
+    EXPECT_EQ(seen[5], std::make_pair(QAccessible::Button, std::string("Close")));
+
+    root->child(4)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QApplication::processEvents();
+    EXPECT_EQ(openedUrls, std::vector<std::string>{"http://www.brightfold.example"});
+    input::key(box, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window.lblURL.widget());
+    input::key(box, Qt::Key_Space);
+    input::key(box, Qt::Key_Tab);
+    input::key(box, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window.Label2.widget());
+    EXPECT_EQ(openedUrls.size(), 2u);
+
+    input::key(box, Qt::Key_Escape);
+    EXPECT_FALSE(window.Loaded());
+    EXPECT_TRUE(form->Enabled());
 }
 
 }  // namespace

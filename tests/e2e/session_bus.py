@@ -6,12 +6,19 @@
 
 The daemon listens in the test's own folder, starts no service of the machine's (no service
 folders in its configuration) and ends with the process set.
+
+    bus.start_accessibility(desktop.env())   # the AT-SPI bus, switched on as a screen reader does
 """
 
 import os
+import re
 import select
 import subprocess
 import time
+
+from processes import wait_until
+
+AT_SPI_BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
 _CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
@@ -81,3 +88,20 @@ class SessionBus:
         """Starts a long-running client (dbus-monitor, a mock service) with its output in
         <folder>/<name>.log, ended with the process set."""
         return self.processes.start(name, argv, env=self.env())
+
+    def start_accessibility(self, desktop_env):
+        """Starts the AT-SPI accessibility bus for this session with accessibility switched on
+        (org.a11y.Status IsEnabled, which a screen reader sets and toolkits watch) and returns
+        its address. Settings stay in memory; the launcher's own bus ends with the launcher."""
+        env = {**desktop_env, **self.variables(), "GSETTINGS_BACKEND": "memory",
+               "XDG_RUNTIME_DIR": self.folder}
+        self.processes.start("at-spi-bus-launcher",
+                             [AT_SPI_BUS_LAUNCHER, "--launch-immediately", "--a11y=1"], env=env)
+        call = ["gdbus", "call", "--session", "-d", "org.a11y.Bus", "-o", "/org/a11y/bus", "-m"]
+
+        def address():
+            found = re.search(r"'([^']+)'", self.run(call + ["org.a11y.Bus.GetAddress"], False))
+            return found and found.group(1)
+
+        self.accessibility_address = wait_until(address, 20, "the accessibility bus")
+        return self.accessibility_address
