@@ -104,7 +104,7 @@ def screenshot_while_playing(session):
     desktop.move_pointer(0, 0)
     shot = player.crop((0, 0, *layout.CLIENT[2:]))
     shot.save_png(os.path.join(session.folder, "wavelark.png"))
-    _update_docs(session, shot, "wavelark.png")
+    session.update_docs(shot, "wavelark.png")
 
 
 def another_station_replaces_it(session):
@@ -223,7 +223,7 @@ def the_about_window(session):
     desktop.move_pointer(0, 0)
     shot = desktop.screenshot().crop(about.left, about.top, about.width, about.height)
     shot.save_png(os.path.join(session.folder, "about.png"))
-    _update_docs(session, shot, "about.png")
+    session.update_docs(shot, "about.png")
 
     # A link arms under the pointer and rests again when the pointer leaves the window in one
     # jump, with no move inside the window after the link.
@@ -266,14 +266,6 @@ def _wait_gone(desktop, window_id):
         return info is None or not info.viewable
 
     return wait_until(gone, 10, "the window to go")
-
-
-def _update_docs(session, picture, name):
-    if os.environ.get("WAVELARK_UPDATE_SCREENSHOTS") == "1" and session.options.docs:
-        os.makedirs(session.options.docs, exist_ok=True)
-        path = os.path.join(session.options.docs, name)
-        picture.save_png(path)
-        session.note(f"wrote {path}")
 
 
 if __name__ == "__main__":
