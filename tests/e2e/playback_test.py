@@ -43,10 +43,7 @@ def _stations(station):
         ("Refused", f"http://127.0.0.1:{free_port()}/tone.mp3", "Nobody listens here"),
         ("Missing", station.url("/missing.mp3"), "No such mount"),
     ]
-    sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../examples/wavelark.ini")
-    with open(sample, encoding="utf-8", newline="") as file:
-        others = [line.rstrip("\r\n").split(",", 2) for line in file.readlines()[: 19 - len(ours)]]
-    return ours + [tuple(fields) for fields in others]
+    return ours + layout.sample_stations(19 - len(ours))
 
 
 def window_appears(session):
