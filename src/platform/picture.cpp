@@ -59,8 +59,13 @@ Picture Picture::fromResource(const std::string& path) {
     Picture picture;
     const QString name = QString::fromStdString(path);
     picture.image_ = std::make_shared<const QImage>(artworkForScreen(name));
-    if (name.endsWith(".ico", Qt::CaseInsensitive))
-        picture.icon_ = std::make_shared<const QIcon>(iconWithAllSizes(name));
+    if (name.endsWith(".ico", Qt::CaseInsensitive)) {
+        // One copy of the icon's images however often it is named (the window, the tray).
+        static std::map<QString, std::shared_ptr<const QIcon>> loaded;
+        auto& icon = loaded[name];
+        if (!icon) icon = std::make_shared<const QIcon>(iconWithAllSizes(name));
+        picture.icon_ = icon;
+    }
     picture.source_ = path;
     return picture;
 }
