@@ -101,8 +101,12 @@ bool fontsPresent(std::initializer_list<const Typeface*> faces) {
     return ok;
 }
 
-QImage blankCanvas(int width, int height, QColor fill) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+// A canvas of `width` x `height` in the window's pixels, holding `scale` times as many pixels
+// each way: a painter on it draws in the window's pixels, and the picture comes out sharp on a
+// screen of that pixel ratio instead of blown up from the small one.
+QImage blankCanvas(int width, int height, QColor fill, int scale = 1) {
+    QImage image(width * scale, height * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
     image.fill(fill);
     return image;
 }
@@ -195,17 +199,17 @@ QPainterPath wavyPanel(const QRectF& rect, double radius, double amplitude, doub
 // Draws `shape` filled with `fill` over a soft black shadow cast towards the lower right.
 void drawPanelWithShadow(QPainter& painter, const QPainterPath& shape, const QBrush& fill,
                          QPointF shadowOffset, int blurRadius, int shadowAlpha) {
-    const QSize size =
-        painter.device() ? QSize(painter.device()->width(), painter.device()->height()) : QSize();
-    QImage shadow(size, QImage::Format_ARGB32_Premultiplied);
-    shadow.fill(Qt::transparent);
+    const QPaintDevice* device = painter.device();
+    const int scale = static_cast<int>(device->devicePixelRatio());
+    QImage shadow =
+        blankCanvas(device->width() / scale, device->height() / scale, Qt::transparent, scale);
     {
         QPainter shade(&shadow);
         beginPainting(shade);
         shade.setBrush(QColor(0, 0, 0, shadowAlpha));
         shade.drawPath(shape.translated(shadowOffset));
     }
-    blur(shadow, blurRadius);
+    blur(shadow, blurRadius * scale);
     painter.drawImage(0, 0, shadow);
     painter.setBrush(fill);
     painter.drawPath(shape);
@@ -296,11 +300,12 @@ struct StationColumn {
     int rows;
 };
 
-QImage drawSkin(const Typeface& titleFace, const Typeface& logoFace, const Typeface& smallFace) {
-    QImage image = blankCanvas(kSkinWidth, kSkinHeight, Qt::black);
+QImage drawSkin(const Typeface& titleFace, const Typeface& logoFace, const Typeface& smallFace,
+                int scale) {
+    QImage image = blankCanvas(kSkinWidth, kSkinHeight, Qt::black, scale);
     QPainter painter(&image);
     beginPainting(painter);
-    fillVerticalGradient(painter, QRectF(image.rect()), kSkinVisibleHeight, true);
+    fillVerticalGradient(painter, QRectF(0, 0, kSkinWidth, kSkinHeight), kSkinVisibleHeight, true);
 
     // Station list: a faint rule under each caption row keeps the columns readable.
     constexpr int kFirstRow = 8;
@@ -362,8 +367,8 @@ void drawNote(QPainter& painter, QColor colour) {
     painter.drawPath(flag);
 }
 
-QImage drawButton(QSize size, Glyph glyph, QColor colour) {
-    QImage image = blankCanvas(size.width(), size.height(), Qt::black);
+QImage drawButton(QSize size, Glyph glyph, QColor colour, int scale) {
+    QImage image = blankCanvas(size.width(), size.height(), Qt::black, scale);
     QPainter painter(&image);
     beginPainting(painter);
     painter.setBrush(colour);
@@ -409,11 +414,12 @@ QImage drawButton(QSize size, Glyph glyph, QColor colour) {
 
 // --- About window --------------------------------------------------------------------------
 
-QImage drawAbout(const Typeface& logoFace, const Typeface& studioFace) {
-    QImage image = blankCanvas(333, 225, Qt::black);
+QImage drawAbout(const Typeface& logoFace, const Typeface& studioFace, int scale) {
+    constexpr QSize kSize(333, 225);
+    QImage image = blankCanvas(kSize.width(), kSize.height(), Qt::black, scale);
     QPainter painter(&image);
     beginPainting(painter);
-    fillVerticalGradient(painter, QRectF(image.rect()), image.height(), false);
+    fillVerticalGradient(painter, QRectF(QPointF(), kSize), kSize.height(), false);
 
     const QPainterPath panel = wavyPanel(QRectF(22, 45, 296, 158), 12, 1.7, 40, 2.1);
     drawPanelWithShadow(painter, panel, Qt::white, QPointF(5, 5), 4, 200);
@@ -692,8 +698,6 @@ int main(int argc, char** argv) {
     }
 
     Output out{QString::fromLocal8Bit(argv[1])};
-    out.jpeg(QStringLiteral("skin.jpg"), drawSkin(titleFace, skinLogoFace, addressFace));
-    out.jpeg(QStringLiteral("about.jpg"), drawAbout(aboutLogoFace, studioFace));
 
     struct Button {
         const char* name;
@@ -705,12 +709,21 @@ int main(int argc, char** argv) {
         {"down", {21, 17}, Glyph::Down},     {"up", {20, 17}, Glyph::Up},
         {"sound_on", {21, 20}, Glyph::Note}, {"muted", {21, 20}, Glyph::MutedNote},
     };
-    for (const Button& button : buttons) {
-        const QString name = QString::fromLatin1(button.name);
-        out.jpeg(name + QStringLiteral(".jpg"),
-                 drawButton(button.size, button.glyph, kButtonNormal));
-        out.jpeg(name + QStringLiteral("_hover.jpg"),
-                 drawButton(button.size, button.glyph, kButtonHover));
+    // Every window picture twice: for ordinary screens, and at twice the size ("@2x", as Qt
+    // names them) for screens of two or more device pixels per window pixel.
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@2x");
+        auto jpeg = [&](const QString& name, const QImage& image) {
+            out.jpeg(name + suffix + QStringLiteral(".jpg"), image);
+        };
+        jpeg(QStringLiteral("skin"), drawSkin(titleFace, skinLogoFace, addressFace, scale));
+        jpeg(QStringLiteral("about"), drawAbout(aboutLogoFace, studioFace, scale));
+        for (const Button& button : buttons) {
+            const QString name = QString::fromLatin1(button.name);
+            jpeg(name, drawButton(button.size, button.glyph, kButtonNormal, scale));
+            jpeg(name + QStringLiteral("_hover"),
+                 drawButton(button.size, button.glyph, kButtonHover, scale));
+        }
     }
 
     const QImage icon32 = hardEdged(drawStaff(32, kStaff32));

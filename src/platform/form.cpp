@@ -153,7 +153,7 @@ void Form::setPicture(const Picture& picture) {
 
 void Form::paint(QPainter& painter) {
     painter.fillRect(window_->rect(), resolve(backColor_, *window_));
-    if (!picture_.empty()) painter.drawImage(0, 0, picture_.image());
+    picture_.draw(painter);
 }
 
 FormWindowState Form::WindowState() const {

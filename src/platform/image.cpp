@@ -11,8 +11,6 @@ void Image::setPicture(const Picture& picture) {
     repaint();
 }
 
-void Image::paint(QPainter& painter) {
-    if (!picture_.empty()) painter.drawImage(0, 0, picture_.image());
-}
+void Image::paint(QPainter& painter) { picture_.draw(painter); }
 
 }  // namespace platform

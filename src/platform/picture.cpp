@@ -1,8 +1,12 @@
 #include "platform/picture.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 #include <filesystem>
 #include <map>
 
@@ -19,20 +23,67 @@ std::map<std::uint32_t, Picture>& handles() {
     static std::map<std::uint32_t, Picture> table;
     return table;
 }
+
+// The artwork comes in two sets: "name.jpg" for ordinary screens and "name@2x.jpg", drawn at
+// twice the size, for any screen with more device pixels than window pixels (at 1.5 the larger
+// set scaled down smoothly beats the small one blown up). An ordinary screen never reads the
+// larger set, so it costs nothing there.
+QImage artworkForScreen(const QString& name) {
+    const int dot = name.lastIndexOf(u'.');
+    if (qGuiApp && qGuiApp->devicePixelRatio() > 1 && dot > 0) {
+        QImage large(name.left(dot) + QStringLiteral("@2x") + name.mid(dot));
+        if (!large.isNull()) {
+            large.setDevicePixelRatio(2);
+            return large;
+        }
+    }
+    return QImage(name);
+}
+
+// An icon file holds the small images; the larger ones lie beside it as "name-SIZE.png". The
+// window manager and the tray pick the size they show from all of them.
+QIcon iconWithAllSizes(const QString& name) {
+    QIcon icon(name);
+    const QList<QSize> held = icon.availableSizes();
+    const QFileInfo file(name);
+    for (const QFileInfo& png :
+         file.dir().entryInfoList({file.completeBaseName() + QStringLiteral("-*.png")})) {
+        const QSize size = QImageReader(png.filePath()).size();
+        if (!held.contains(size)) icon.addFile(png.filePath(), size);
+    }
+    return icon;
+}
 }  // namespace
 
 Picture Picture::fromResource(const std::string& path) {
     Picture picture;
     const QString name = QString::fromStdString(path);
-    picture.image_ = std::make_shared<const QImage>(name);
-    if (name.endsWith(".ico", Qt::CaseInsensitive))
-        picture.icon_ = std::make_shared<const QIcon>(name);
+    picture.image_ = std::make_shared<const QImage>(artworkForScreen(name));
+    if (name.endsWith(".ico", Qt::CaseInsensitive)) {
+        // One copy of the icon's images however often it is named (the window, the tray).
+        static std::map<QString, std::shared_ptr<const QIcon>> loaded;
+        auto& icon = loaded[name];
+        if (!icon) icon = std::make_shared<const QIcon>(iconWithAllSizes(name));
+        picture.icon_ = icon;
+    }
     picture.source_ = path;
     return picture;
 }
 
-int Picture::widthPixels() const { return image_ ? image_->width() : 0; }
-int Picture::heightPixels() const { return image_ ? image_->height() : 0; }
+int Picture::widthPixels() const {
+    return image_ ? qRound(image_->deviceIndependentSize().width()) : 0;
+}
+int Picture::heightPixels() const {
+    return image_ ? qRound(image_->deviceIndependentSize().height()) : 0;
+}
+
+void Picture::draw(QPainter& painter) const {
+    if (!image_) return;
+    // Only the larger set is ever scaled smoothly; a picture of window pixels (a listener's own
+    // background) is drawn as it always was.
+    if (image_->devicePixelRatio() != 1) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QPointF(0, 0), *image_);
+}
 
 const QImage& Picture::image() const {
     static const QImage none;

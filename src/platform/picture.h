@@ -6,6 +6,7 @@
 
 class QImage;
 class QIcon;
+class QPainter;
 
 namespace platform {
 
@@ -16,8 +17,11 @@ public:
     static Picture fromResource(const std::string& path);
 
     bool empty() const { return !image_; }
+    // The size in window pixels; the image may hold more device pixels.
     int widthPixels() const;
     int heightPixels() const;
+    // Draws the picture unscaled (in window pixels) at the painter's origin.
+    void draw(QPainter& painter) const;
     const QImage& image() const;
     QIcon icon() const;
     // A small number that names this picture, as icon handles do on other platforms.

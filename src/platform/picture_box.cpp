@@ -11,8 +11,6 @@ void PictureBox::setPicture(const Picture& picture) {
     repaint();
 }
 
-void PictureBox::paint(QPainter& painter) {
-    if (!picture_.empty()) painter.drawImage(0, 0, picture_.image());
-}
+void PictureBox::paint(QPainter& painter) { picture_.draw(painter); }
 
 }  // namespace platform

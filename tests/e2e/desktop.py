@@ -283,9 +283,11 @@ class Desktop:
 
         return wait_until(viewable, timeout, f'a window called "{name}"')
 
-    def property(self, window_id, name):
-        """The text xprop prints for one property of the window ("" when it is not set)."""
-        text = self._run(["xprop", "-id", hex(window_id), name])
+    def property(self, window_id, name, length=None):
+        """The text xprop prints for one property of the window ("" when it is not set); at most
+        `length` bytes of it are read when given (xprop's own limit cuts large icons short)."""
+        extra = ["-len", str(length)] if length else []
+        text = self._run(["xprop", "-id", hex(window_id), *extra, name])
         return "" if "not found" in text or "no such atom" in text else text
 
     def title(self, window_id):

@@ -82,6 +82,19 @@ class Picture:
                 count += 1
         return count
 
+    def halved_and_doubled(self):
+        """Every other pixel of every other row, each then drawn as a 2 x 2 block: a picture
+        that was blown up to twice its size comes back unchanged."""
+        rows = []
+        for y in range(0, self.height - self.height % 2, 2):
+            start = y * self.width * 3
+            row = b"".join(
+                self.rgb[start + x * 3 : start + x * 3 + 3] * 2
+                for x in range(0, self.width - self.width % 2, 2)
+            )
+            rows += [row, row]
+        return Picture(self.width - self.width % 2, self.height - self.height % 2, b"".join(rows))
+
     def count(self, predicate):
         """How many pixels (r, g, b) satisfy predicate."""
         a = self.rgb

@@ -43,10 +43,7 @@ def _stations(station):
         ("Refused", f"http://127.0.0.1:{free_port()}/tone.mp3", "Nobody listens here"),
         ("Missing", station.url("/missing.mp3"), "No such mount"),
     ]
-    sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../examples/wavelark.ini")
-    with open(sample, encoding="utf-8", newline="") as file:
-        others = [line.rstrip("\r\n").split(",", 2) for line in file.readlines()[: 19 - len(ours)]]
-    return ours + [tuple(fields) for fields in others]
+    return ours + layout.sample_stations(19 - len(ours))
 
 
 def window_appears(session):
@@ -104,7 +101,7 @@ def screenshot_while_playing(session):
     desktop.move_pointer(0, 0)
     shot = player.crop((0, 0, *layout.CLIENT[2:]))
     shot.save_png(os.path.join(session.folder, "wavelark.png"))
-    _update_docs(session, shot, "wavelark.png")
+    session.update_docs(shot, "wavelark.png")
 
 
 def another_station_replaces_it(session):
@@ -223,7 +220,7 @@ def the_about_window(session):
     desktop.move_pointer(0, 0)
     shot = desktop.screenshot().crop(about.left, about.top, about.width, about.height)
     shot.save_png(os.path.join(session.folder, "about.png"))
-    _update_docs(session, shot, "about.png")
+    session.update_docs(shot, "about.png")
 
     # A link arms under the pointer and rests again when the pointer leaves the window in one
     # jump, with no move inside the window after the link.
@@ -266,14 +263,6 @@ def _wait_gone(desktop, window_id):
         return info is None or not info.viewable
 
     return wait_until(gone, 10, "the window to go")
-
-
-def _update_docs(session, picture, name):
-    if os.environ.get("WAVELARK_UPDATE_SCREENSHOTS") == "1" and session.options.docs:
-        os.makedirs(session.options.docs, exist_ok=True)
-        path = os.path.join(session.options.docs, name)
-        picture.save_png(path)
-        session.note(f"wrote {path}")
 
 
 if __name__ == "__main__":

@@ -30,11 +30,19 @@ STATION_READOUT = (240, 56, 209, 17)  # the rest of the label lies under the pan
 VOLUME_READOUT = (381, 35, 65, 17)
 STRIP = (188, 73, 260, 20)
 ABOUT_LABEL = (416, 104, 34, 18)
+PANEL_EDGE = (170, 4, 14, 96)  # the skin only: the black panel's wavy left edge and its shadow
 ABOUT_CLOSE = (272, 176, 33, 17)  # in the About window
 
 
 def centre(rect):
     return rect[0] + rect[2] // 2, rect[1] + rect[3] // 2
+
+
+def sample_stations(count=19):
+    """The first `count` stations of the sample list, as (caption, address, display name)."""
+    sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../examples/wavelark.ini")
+    with open(sample, encoding="utf-8", newline="") as file:
+        return [tuple(line.rstrip("\r\n").split(",", 2)) for line in file.readlines()[:count]]
 
 
 def station_file(stations):

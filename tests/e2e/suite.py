@@ -57,6 +57,14 @@ class Session:
         """Prints a measurement (times, levels); never a pass or fail."""
         print(f"  ..    {text}", flush=True)
 
+    def update_docs(self, picture, name):
+        """With WAVELARK_UPDATE_SCREENSHOTS=1, saves a screenshot to --docs under name."""
+        if os.environ.get("WAVELARK_UPDATE_SCREENSHOTS") == "1" and self.options.docs:
+            os.makedirs(self.options.docs, exist_ok=True)
+            path = os.path.join(self.options.docs, name)
+            picture.save_png(path)
+            self.note(f"wrote {path}")
+
     def scratch(self, name):
         """A new folder inside the scratch folder."""
         path = os.path.join(self.folder, name)
