@@ -1,6 +1,7 @@
 // A station that goes away while playing: tried again, with growing waits and then steadily,
 // until it is back. And the station behind https fronts, trusted and not.
 #include <cstdlib>
+#include <fstream>
 
 #include "engine_fixture.h"
 #include "fault_server.h"
@@ -84,6 +85,7 @@ private:
 
 // ca.pem, station.pem signed by it and self.pem signing itself, all for 127.0.0.1.
 bool makeCertificates(const std::filesystem::path& folder) {
+    std::ofstream(folder / "names") << "subjectAltName=IP:127.0.0.1\n";
     const std::string at = folder.string() + "/";
     const std::string quiet = " >>" + at + "openssl.log 2>&1";
     const std::string commands[] = {
@@ -91,7 +93,6 @@ bool makeCertificates(const std::filesystem::path& folder) {
             "ca.key -out " + at + "ca.pem",
         "openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout " + at +
             "station.key -out " + at + "station.csr",
-        "printf 'subjectAltName=IP:127.0.0.1\\n' >" + at + "names",
         "openssl x509 -req -days 2 -in " + at + "station.csr -CA " + at + "ca.pem -CAkey " + at +
             "ca.key -CAcreateserial -extfile " + at + "names -out " + at + "station.pem",
         "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext "
