@@ -46,9 +46,9 @@ def on_the_air(session):
     session.untrusted = Relay(station.port, *authority.self_signed)
     session.relay = Relay(station.port)
     system = SessionBus(session.processes, session.folder, "system", system=True)
-    system.start("logind", ["python3", "-m", "dbusmock", "--system", "--template", "logind"])
+    system.start("logind", [sys.executable, "-m", "dbusmock", "--system", "--template", "logind"])
     system.start("networkmanager",
-                 ["python3", "-m", "dbusmock", "--system", "--template", "networkmanager"])
+                 [sys.executable, "-m", "dbusmock", "--system", "--template", "networkmanager"])
     names = ["gdbus", "call", "--system", "-d", "org.freedesktop.DBus", "-o",
              "/org/freedesktop/DBus", "-m", "org.freedesktop.DBus.ListNames"]
     for service in ("org.freedesktop.login1", "org.freedesktop.NetworkManager"):
@@ -58,8 +58,9 @@ def on_the_air(session):
         ("Self-signed", session.untrusted.url(MOUNT), "Tone with an untrusted certificate"),
         ("Relayed", session.relay.url(MOUNT), "Tone through a relay that can stall"),
     ]
+    # The media log says which event brought the sound back.
     env = {**sound.client_variables(), **system.variables(),
-           "WAVELARK_CA_FILE": authority.certificate}
+           "WAVELARK_CA_FILE": authority.certificate, "QT_LOGGING_RULES": "wavelark.media=true"}
     session.desktop, session.station, session.system = desktop, station, system
     session.recorder = sound.record()
     session.player = Player(session, desktop, stations, env=env)
@@ -68,10 +69,7 @@ def on_the_air(session):
 
 
 def _tune(session, k):
-    session.player.hover(layout.slot(k))
-    clicked = time.monotonic()
-    session.desktop.press_button(1)
-    return session.recorder.wait_for_tone(TONE, clicked, FIRST_SOUND), clicked
+    return session.player.tune(k, session.recorder, TONE, FIRST_SOUND)
 
 
 def an_https_station_plays(session):
@@ -106,10 +104,12 @@ def a_stall_is_replaced(session):
                   silence <= AFTER_STALL, f"{silence:.2f} s")
 
 
-def _back_after(session, signal, limit, what):
+def _back_after(session, signal, logged, limit, what):
     """Sends the signal and waits for the sound to come back after the cut it causes."""
     sent = time.monotonic()
     signal()
+    wait_until(lambda: f"wavelark.media: {logged}" in session.processes.log("wavelark"), limit,
+               f'"{logged}" in the log')
     gap = session.recorder.wait_for_silence(sent, limit, length=0.2)
     heard = session.recorder.wait_for_tone(TONE, gap, limit)
     session.note(f"{what}: sound back {heard - sent:.2f} s after the signal")
@@ -124,8 +124,8 @@ def a_resume_reloads(session):
                                             "/org/freedesktop/login1",
                                             "org.freedesktop.DBus.Mock.EmitSignal",
                                             "org.freedesktop.login1.Manager", "PrepareForSleep",
-                                            "b", "[false]"),
-                AFTER_RESUME, "resume with a stalled connection")
+                                            "b", "[<false>]"),
+                "the system resumed", AFTER_RESUME, "resume with a stalled connection")
 
 
 def the_network_returns(session):
@@ -138,9 +138,9 @@ def the_network_returns(session):
     station.wait_for_burst(MOUNT)
     _back_after(session, lambda: _mock_call(session, "org.freedesktop.NetworkManager",
                                             "/org/freedesktop/NetworkManager",
-                                            "org.freedesktop.NetworkManager.Mock."
-                                            "SetGlobalConnectionState", "70"),
-                AFTER_NETWORK, "the network's return")
+                                            "org.freedesktop.DBus.Mock.SetGlobalConnectionState",
+                                            "70"),
+                "the network is connected", AFTER_NETWORK, "the network's return")
 
 
 def an_outage_of_a_minute(session):

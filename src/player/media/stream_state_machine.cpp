@@ -226,7 +226,9 @@ void StreamStateMachine::bufferAhead(std::chrono::milliseconds ahead, bool endRe
 }
 
 void StreamStateMachine::systemResumed(Time now) {
-    if (phase_ == Phase::Active || phase_ == Phase::WaitingToRetry) begin(true, now);
+    // A first connection that never played starts again as a first connection.
+    const bool retry = phase_ == Phase::WaitingToRetry || retrying_ || played(now) > Time::zero();
+    if (phase_ == Phase::Active || phase_ == Phase::WaitingToRetry) begin(retry, now);
 }
 
 void StreamStateMachine::networkConnected(Time now) {
