@@ -104,7 +104,8 @@ bool FaultServer::holdOpen(int client, int milliseconds) {
 }
 
 void FaultServer::sendRedirect(int client, const std::string& location) {
-    sendAll(client, "HTTP/1.0 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n");
+    sendAll(client,
+            "HTTP/1.0 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n");
 }
 
 void FaultServer::sendIcy(int client, const Document& stream) {

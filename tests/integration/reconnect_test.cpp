@@ -109,9 +109,9 @@ TEST_F(Reconnect, HttpsStationPlaysOnlyWithATrustedCertificate) {
     ASSERT_TRUE(makeCertificates(folder));
     TlsFront trusted(folder, "station", icecast->port());
     TlsFront selfSigned(folder, "self", icecast->port());
-    ASSERT_TRUE(waitFor([&] { return loopback::accepts(trusted.port()) &&
-                                     loopback::accepts(selfSigned.port()); },
-                        10s));
+    ASSERT_TRUE(waitFor(
+        [&] { return loopback::accepts(trusted.port()) && loopback::accepts(selfSigned.port()); },
+        10s));
     auto options = pcmOptions();
     options.caFile = (folder / "ca.pem").string();
     auto& player = makePlayer(options);
