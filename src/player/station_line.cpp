@@ -15,6 +15,6 @@ StationLine StationLine::split(const std::string& line) {
 }
 
 bool isTunableAddress(const std::string& address) {
-    const std::string_view prefix = std::string_view(address).substr(0, 6);
-    return prefix == "http:/" || prefix == "mms://";
+    const std::string_view text = address;
+    return text.starts_with("http:/") || text.starts_with("mms://") || text.starts_with("https://");
 }

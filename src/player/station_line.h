@@ -15,5 +15,6 @@ struct StationLine {
     static StationLine split(const std::string& line);
 };
 
-// Whether the player tunes an address: only those that begin with "http:/" or "mms://".
+// Whether the player tunes an address: only those that begin with "http:/", "https://" or
+// "mms://".
 bool isTunableAddress(const std::string& address);

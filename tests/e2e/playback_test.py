@@ -134,10 +134,7 @@ def a_wrong_address_says_why(session):
 
 def _tune(session, k):
     """Clicks slot k and waits for its tone; returns when it was heard and when clicked."""
-    session.player.hover(layout.slot(k))
-    clicked = time.monotonic()
-    session.desktop.press_button(1)
-    return session.recorder.wait_for_tone(TONE, clicked, FIRST_SOUND), clicked
+    return session.player.tune(k, session.recorder, TONE, FIRST_SOUND)
 
 
 def stop_play_volume_and_mute(session):

@@ -6,6 +6,7 @@ area, which is at 220,87 on the screen and 467 x 216 pixels in size.
 
 import os
 import subprocess
+import time
 
 from picture import Picture
 from processes import WaitTimeout, wait_until
@@ -115,6 +116,13 @@ class Player:
         """Hovers rect and clicks it."""
         self.hover(rect, window)
         self.desktop.press_button(1)
+
+    def tune(self, k, recorder, frequency, timeout):
+        """Clicks slot k and waits for its tone; returns when it was heard and when clicked."""
+        self.hover(slot(k))
+        clicked = time.monotonic()
+        self.desktop.press_button(1)
+        return recorder.wait_for_tone(frequency, clicked, timeout), clicked
 
     def reference(self, kind, *texts):
         """The reference rendering of a readout ("station", "volume") or the strip."""

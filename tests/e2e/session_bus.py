@@ -1,6 +1,7 @@
-"""A private D-Bus session bus for one test, and the command-line clients that talk on it.
+"""A private D-Bus bus for one test, and the command-line clients that talk on it.
 
     bus = SessionBus(processes, folder)
+    system = SessionBus(processes, folder, "system", system=True)   # DBUS_SYSTEM_BUS_ADDRESS
     player = Player(session, desktop, stations, env=bus.variables())
     bus.run(["playerctl", "-p", "wavelark", "status"])       # its stdout, stripped
 
@@ -36,8 +37,9 @@ _CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configura
 
 
 class SessionBus:
-    def __init__(self, processes, folder, name="bus"):
+    def __init__(self, processes, folder, name="bus", system=False):
         self.processes = processes
+        self.system = system
         self.folder = os.path.join(folder, name)
         os.makedirs(self.folder)
         config = os.path.join(self.folder, "bus.conf")
@@ -70,7 +72,8 @@ class SessionBus:
 
     def variables(self):
         """What a client's environment needs to use this bus."""
-        return {"DBUS_SESSION_BUS_ADDRESS": self.address}
+        return {("DBUS_SYSTEM_BUS_ADDRESS" if self.system else "DBUS_SESSION_BUS_ADDRESS"):
+                self.address}
 
     def env(self):
         env = {k: v for k, v in os.environ.items() if not k.startswith("DBUS_")}

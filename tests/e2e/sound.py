@@ -218,6 +218,15 @@ class Recorder:
             yield start_time, samples
             first = end
 
+    def longest_silence(self, start, end):
+        """The longest unbroken silence, in seconds, from start to end (monotonic times)."""
+        samples, longest, run = self.between(start, end), 0, 0
+        for first in range(0, len(samples) - BLOCK + 1, BLOCK):
+            quiet = decibels(rms(samples[first : first + BLOCK])) < SILENCE_CEILING_DB
+            run = run + 1 if quiet else 0
+            longest = max(longest, run)
+        return longest * BLOCK / RATE
+
     def wait_for_tone(self, frequency, since, timeout):
         """Monotonic time of the first block after `since` where the tone is heard."""
         for start, samples in self._blocks(since, timeout, f"a {frequency} Hz tone"):

@@ -47,13 +47,18 @@ FaultServer::~FaultServer() {
 void FaultServer::serve(const std::string& path, const std::string& contentType,
                         const std::string& body) {
     std::lock_guard lock(mutex_);
-    documents_[path] = {contentType, body, 0, {}};
+    documents_[path] = {contentType, body, 0, {}, {}};
+}
+
+void FaultServer::redirect(const std::string& path, const std::string& location) {
+    std::lock_guard lock(mutex_);
+    documents_[path] = {{}, {}, 0, {}, location};
 }
 
 void FaultServer::serveIcy(const std::string& path, const std::string& audio, std::size_t metaint,
                            const std::vector<std::string>& metadata) {
     std::lock_guard lock(mutex_);
-    documents_[path] = {"audio/mpeg", audio, metaint, metadata};
+    documents_[path] = {"audio/mpeg", audio, metaint, metadata, {}};
 }
 
 std::string FaultServer::url(const std::string& path) const {
@@ -96,6 +101,11 @@ bool FaultServer::holdOpen(int client, int milliseconds) {
         return false;
     }
     return running_;
+}
+
+void FaultServer::sendRedirect(int client, const std::string& location) {
+    sendAll(client,
+            "HTTP/1.0 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n");
 }
 
 void FaultServer::sendIcy(int client, const Document& stream) {
@@ -168,8 +178,7 @@ void FaultServer::answer(int client) {
         }
     } else if (path == "/loop" || path == "/loop-a" || path == "/loop-b") {
         const std::string next = path == "/loop" ? path : path == "/loop-a" ? "/loop-b" : "/loop-a";
-        sendAll(client,
-                "HTTP/1.0 302 Found\r\nLocation: " + url(next) + "\r\nContent-Length: 0\r\n\r\n");
+        sendRedirect(client, url(next));
     } else {
         Document document;
         bool found = false;
@@ -180,7 +189,9 @@ void FaultServer::answer(int client) {
                 found = true;
             }
         }
-        if (found && document.metaint > 0) {
+        if (found && !document.location.empty()) {
+            sendRedirect(client, document.location);
+        } else if (found && document.metaint > 0) {
             sendIcy(client, document);
         } else if (found) {
             sendAll(client, "HTTP/1.0 200 OK\r\nContent-Type: " + document.contentType +

@@ -17,8 +17,9 @@
 //   /drip-headers   sends its status line and headers one byte a second
 //   /endless-headers answers 200, then header lines that never end
 //   /loop           redirects to itself; /loop-a and /loop-b redirect to each other
-// and any path given to serve() answers 200 with that body (playlists), or given to serveIcy()
-// streams that audio over and over with ICY metadata blocks between.
+// and any path given to serve() answers 200 with that body (playlists), given to serveIcy()
+// streams that audio over and over with ICY metadata blocks between, or given to redirect()
+// sends the client on to another address.
 class FaultServer {
 public:
     FaultServer();
@@ -31,6 +32,7 @@ public:
     // audio, one after the other and round again.
     void serveIcy(const std::string& path, const std::string& audio, std::size_t metaint,
                   const std::vector<std::string>& metadata);
+    void redirect(const std::string& path, const std::string& location);
     std::string url(const std::string& path) const;
     int port() const { return port_; }
 
@@ -40,6 +42,7 @@ private:
         std::string body;
         std::size_t metaint = 0;  // not 0: an endless ICY stream of body
         std::vector<std::string> metadata;
+        std::string location;  // not empty: a redirect
     };
 
     void acceptLoop();
@@ -48,6 +51,7 @@ private:
     // Waits while the server runs and the client keeps the connection; false once either ends.
     bool holdOpen(int client, int milliseconds);
     void sendIcy(int client, const Document& stream);
+    void sendRedirect(int client, const std::string& location);
 
     int listener_ = -1;
     int port_ = 0;

@@ -30,6 +30,14 @@ int freePort() {
     return ntohs(addr.sin_port);
 }
 
+bool accepts(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr = address(port);
+    const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    return connected;
+}
+
 int httpStatus(int port, const std::string& pathAndQuery, const std::string& extraHeaders) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     timeval timeout{2, 0};

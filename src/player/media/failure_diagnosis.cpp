@@ -38,6 +38,10 @@ void FailureDiagnosis::noteLog(std::string_view prefix, std::string_view level,
         // The audio output's own "Init failed: Connection refused" is a sound server, not the
         // station; the output's failure line below says so.
         if (!prefix.starts_with("ao")) note(Cause::ConnectionRefused);
+    } else if (prefix == "ffmpeg" && contains(text, "tls: ") && contains(text, "certificate")) {
+        // GnuTLS's "Peer certificate failed verification", "The certificate's owner does not
+        // match hostname ..." and "Unable to verify peer certificate".
+        note(Cause::UntrustedCertificate);
     } else if (const int status = httpStatusIn(text); status != 0) {
         if (status == 404 || status == 410) {
             note(Cause::NotFound);
@@ -68,6 +72,8 @@ std::string FailureDiagnosis::verdict(int mpvError) const {
             return status_text::kNoSoundDevice;
         case Cause::ConnectionRefused:
             return status_text::kConnectionRefused;
+        case Cause::UntrustedCertificate:
+            return status_text::kCertificateNotTrusted;
         case Cause::NotFound:
             return status_text::kNotFound;
         case Cause::ServerError:

@@ -13,6 +13,9 @@ public:
     void noteLog(std::string_view prefix, std::string_view level, std::string_view text);
     // The failure in words, given mpv's end-file error code.
     std::string verdict(int mpvError) const;
+    // The server's certificate is not trusted (self-signed, expired, another name): no new try
+    // can mend that.
+    bool certificateRefused() const { return cause_ == Cause::UntrustedCertificate; }
     // Forgets what earlier attempts logged.
     void clear();
 
@@ -32,6 +35,7 @@ private:
         ServerError,
         NotFound,
         ConnectionRefused,
+        UntrustedCertificate,
         NoSoundDevice,
     };
     void note(Cause cause);

@@ -26,6 +26,7 @@ const MpvClient* mpvClient() {
                               bind(library, c.setOptionString, "mpv_set_option_string") &&
                               bind(library, c.commandAsync, "mpv_command_async") &&
                               bind(library, c.setPropertyAsync, "mpv_set_property_async") &&
+                              bind(library, c.getPropertyAsync, "mpv_get_property_async") &&
                               bind(library, c.observeProperty, "mpv_observe_property") &&
                               bind(library, c.requestLogMessages, "mpv_request_log_messages") &&
                               bind(library, c.waitEvent, "mpv_wait_event") &&

@@ -16,6 +16,7 @@ struct MpvClient {
     decltype(&::mpv_set_option_string) setOptionString = nullptr;
     decltype(&::mpv_command_async) commandAsync = nullptr;
     decltype(&::mpv_set_property_async) setPropertyAsync = nullptr;
+    decltype(&::mpv_get_property_async) getPropertyAsync = nullptr;
     decltype(&::mpv_observe_property) observeProperty = nullptr;
     decltype(&::mpv_request_log_messages) requestLogMessages = nullptr;
     decltype(&::mpv_wait_event) waitEvent = nullptr;

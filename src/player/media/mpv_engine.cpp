@@ -41,6 +41,8 @@ constexpr std::pair<const char*, const char*> kEngineOptions[] = {
     // which the reconnect handles.
     {"network-timeout", "15"},
     {"audio-client-name", "Wavelark"},
+    // https: mpv accepts any certificate unless told to check it.
+    {"tls-verify", "yes"},
 };
 
 using EndReason = StreamStateMachine::EndReason;
@@ -61,6 +63,21 @@ void feedMetadata(StreamStateMachine& machine, const mpv_node* metadata) {
     if (const char* raw = icyTitle ? icyTitle : tagTitle) machine.titleSent(raw);
 }
 
+void feedCacheState(StreamStateMachine& machine, const mpv_node& state,
+                    std::chrono::milliseconds now) {
+    if (state.format != MPV_FORMAT_NODE_MAP) return;
+    double ahead = 0;
+    bool endReached = false;
+    for (int i = 0; i < state.u.list->num; ++i) {
+        const std::string_view key = state.u.list->keys[i];
+        const mpv_node& value = state.u.list->values[i];
+        if (key == "cache-duration" && value.format == MPV_FORMAT_DOUBLE) ahead = value.u.double_;
+        if (key == "eof" && value.format == MPV_FORMAT_FLAG) endReached = value.u.flag != 0;
+    }
+    machine.bufferAhead(std::chrono::milliseconds(static_cast<std::int64_t>(ahead * 1000)),
+                        endReached, now);
+}
+
 }  // namespace
 
 mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, double volume,
@@ -79,6 +96,10 @@ mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, d
     // applied before that buffer, so they are heard 0.2 s after the click instead of 0.1 s;
     // stop and a new station still cut at once. Only PulseAudio's output has the option.
     mpv.setOptionString(handle, "pulse-buffer", "200");
+    // Without a file of its own, FFmpeg checks against the system's trust store.
+    if (!options.caFile.empty()) {
+        ok = ok && mpv.setOptionString(handle, "tls-ca-file", options.caFile.c_str()) >= 0;
+    }
     if (!options.audioOutput.empty()) {
         ok = ok && mpv.setOptionString(handle, "ao", options.audioOutput.c_str()) >= 0;
     }
@@ -168,6 +189,14 @@ void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono:
                     if (property.format == MPV_FORMAT_NODE)
                         feedMetadata(machine, static_cast<const mpv_node*>(property.data));
                     break;
+            }
+            break;
+        }
+        case MPV_EVENT_GET_PROPERTY_REPLY: {
+            const auto& property = *static_cast<const mpv_event_property*>(event.data);
+            if (event.reply_userdata == kCacheState && event.error >= 0 &&
+                property.format == MPV_FORMAT_NODE) {
+                feedCacheState(machine, *static_cast<const mpv_node*>(property.data), now);
             }
             break;
         }

@@ -15,7 +15,9 @@ enum MpvProperty : std::uint64_t {
     kPausedForCache,
     kBufferingState,
     kMetadata,
-    kFileSize
+    kFileSize,
+    // Not watched: asked for once per played second (see StreamStateMachine::bufferAhead).
+    kCacheState
 };
 
 // A new mpv set up for the player, with the volume and mute the window set before it existed,

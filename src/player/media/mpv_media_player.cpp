@@ -3,7 +3,9 @@
 #include "player/media/mpv_media_player.h"
 
 #include <atomic>
+#include <cstdlib>
 
+#include "platform/desktop_bus/system_events.h"
 #include "platform/log.h"
 #include "platform/runtime_error.h"
 #include "platform/timer.h"
@@ -72,13 +74,16 @@ private:
     StreamStateMachine machine_;
     platform::Timer wakeTimer_;
     std::string loggedState_;
+    // Listened to from the first open on, with the engine.
+    std::unique_ptr<platform::SystemEvents> systemEvents_;
 };
 
 MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
     : display_(display),
       options_(std::move(options)),
       bridge_(std::make_shared<WakeupBridge>()),
-      machine_({options_.openTimeout, options_.bufferTimeout, options_.reconnectDelays}) {
+      machine_({options_.openTimeout, options_.bufferTimeout, options_.reconnectDelays,
+                options_.retryEvery}) {
     bridge_->owner = this;
     carryOut();
 }
@@ -138,6 +143,19 @@ void MpvMediaPlayer::ensureEngine() {
     }
     // Set last: it may call back at once, and the drain then finds the handle.
     mpv_->setWakeupCallback(handle_, &MpvMediaPlayer::onWakeup, bridge_.get());
+    if (!systemEvents_) {
+        systemEvents_ = std::make_unique<platform::SystemEvents>();
+        systemEvents_->Resumed = [this] {
+            platform::logInfo(platform::LogRoom::Media, "the system resumed");
+            machine_.systemResumed(now());
+            carryOut();
+        };
+        systemEvents_->NetworkConnected = [this] {
+            platform::logInfo(platform::LogRoom::Media, "the network is connected");
+            machine_.networkConnected(now());
+            carryOut();
+        };
+    }
 }
 
 void MpvMediaPlayer::onWakeup(void* context) {
@@ -190,6 +208,9 @@ void MpvMediaPlayer::carryOut() {
             mpv_->commandAsync(handle_, 0, args);
         }
     }
+    if (decisions.sampleBuffer && handle_) {
+        mpv_->getPropertyAsync(handle_, kCacheState, "demuxer-cache-state", MPV_FORMAT_NODE);
+    }
     if (decisions.show) {
         display_.show(*decisions.show);
         // Each state once: a rising buffer count is one state.
@@ -211,6 +232,11 @@ void MpvMediaPlayer::carryOut() {
 }
 
 }  // namespace
+
+std::string caFileFromEnvironment() {
+    const char* file = std::getenv("WAVELARK_CA_FILE");
+    return file ? file : "";
+}
 
 std::unique_ptr<MediaPlayer> makeMpvMediaPlayer(StatusDisplay& display, EngineOptions options) {
     return std::make_unique<MpvMediaPlayer>(display, std::move(options));

@@ -12,6 +12,9 @@
 
 namespace media {
 
+// WAVELARK_CA_FILE, or empty.
+std::string caFileFromEnvironment();
+
 // How the engine is set up. The defaults are the player's; tests choose the audio output.
 struct EngineOptions {
     // mpv's audio output ("pulse", "null", "pcm"...); empty lets mpv choose, which finds
@@ -26,6 +29,11 @@ struct EngineOptions {
     std::chrono::milliseconds bufferTimeout{15000};
     // Waits before each new try of a stream that dropped.
     ReconnectSchedule::Delays reconnectDelays = ReconnectSchedule::defaultDelays();
+    // Then the wait between tries of a station that played.
+    std::chrono::milliseconds retryEvery{30000};
+    // The certificate authorities (a PEM file) https stations are checked against; empty for
+    // the system's trust store. WAVELARK_CA_FILE names one for a run.
+    std::string caFile = caFileFromEnvironment();
 };
 
 // The media player control over libmpv. It shows what it is doing on the display, which must

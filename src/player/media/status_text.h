@@ -20,6 +20,7 @@ inline constexpr const char* kNoSoundDevice = "No sound device";
 inline constexpr const char* kUnsupportedFormat = "Unsupported format";
 inline constexpr const char* kUnsafePlaylistEntry = "Refused playlist entry";
 inline constexpr const char* kTimedOut = "Timed out";
+inline constexpr const char* kCertificateNotTrusted = "Certificate not trusted";
 inline constexpr const char* kFailed = "Failed";
 // libmpv is missing or refuses to start: no station can play, whatever the station file says.
 inline constexpr const char* kNoAudioEngine = "No audio engine";

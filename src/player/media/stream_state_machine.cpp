@@ -1,5 +1,6 @@
 #include "player/media/stream_state_machine.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "player/media/icy_title.h"
@@ -84,10 +85,13 @@ void StreamStateMachine::resetAttempt() {
     pausedForCache_ = false;
     bufferingPercent_ = 0;
     finite_ = false;
+    fullestAhead_ = {};
 }
 
 void StreamStateMachine::scheduleRetry(Time now) {
-    const auto delay = schedule_.next();
+    auto delay = schedule_.next();
+    // A station that played since it was chosen is not given up: it may be back at any time.
+    if (!delay && played(now) > Time::zero()) delay = settings_.retryEvery;
     if (!delay) {
         giveUp(status_text::kFailed, now);
         return;
@@ -123,7 +127,9 @@ void StreamStateMachine::decideAfterEnd(Time now) {
     pendingEnd_.reset();
     // Retrying cannot help these, unless the stream had played before and the server now
     // answers with something else for a while.
-    const bool noDevice = FailureDiagnosis::noSoundDevice(end.error);
+    // A certificate that is not trusted does not mend itself either.
+    const bool noDevice =
+        FailureDiagnosis::noSoundDevice(end.error) || diagnosis_.certificateRefused();
     const bool hopeless = noDevice || FailureDiagnosis::unplayable(end.error);
     if (noDevice || (hopeless && !retrying_)) {
         giveUp(diagnosis_.verdict(end.error), now);
@@ -209,6 +215,24 @@ void StreamStateMachine::sizeKnown(bool hasSize) {
 
 void StreamStateMachine::titleSent(std::string_view raw) {
     if (attemptStarted()) title_ = decodeIcyTitle(raw);
+}
+
+void StreamStateMachine::bufferAhead(std::chrono::milliseconds ahead, bool endReached, Time now) {
+    // Bytes stopped coming while the socket stays open (a suspend, a dropped Wi-Fi): a new
+    // connection now plays sooner than waiting for the buffer to empty and the network timeout.
+    if (!isPlaying() || endReached || finite_) return;
+    fullestAhead_ = std::max(fullestAhead_, ahead);
+    if (fullestAhead_ - ahead >= settings_.stallBound) begin(true, now);
+}
+
+void StreamStateMachine::systemResumed(Time now) {
+    // A first connection that never played starts again as a first connection.
+    const bool retry = phase_ == Phase::WaitingToRetry || retrying_ || played(now) > Time::zero();
+    if (phase_ == Phase::Active || phase_ == Phase::WaitingToRetry) begin(retry, now);
+}
+
+void StreamStateMachine::networkConnected(Time now) {
+    if (phase_ == Phase::WaitingToRetry) begin(true, now);
 }
 
 void StreamStateMachine::engineLog(std::string_view prefix, std::string_view level,
@@ -327,6 +351,8 @@ StreamStateMachine::Decisions StreamStateMachine::decide(Time now) {
         line.elapsed =
             status_text::elapsed(std::chrono::duration_cast<std::chrono::seconds>(played(now)));
     }
+    // Once per played second, as the clock moves.
+    decisions.sampleBuffer = playing && shown_ && line.elapsed != shown_->elapsed;
     if (line != shown_) {
         shown_ = line;
         decisions.show = line;

@@ -32,6 +32,14 @@ public:
         std::chrono::milliseconds bufferTimeout{15000};
         // Waits before each new try of a stream that dropped.
         ReconnectSchedule::Delays reconnectDelays = ReconnectSchedule::defaultDelays();
+        // Once those are used up, the wait between tries of a station that played since it was
+        // chosen: it is tried for as long as the listener wants it.
+        std::chrono::milliseconds retryEvery{30000};
+        // While data flows, a live stream's buffer ahead stays as full as the pre-buffer left
+        // it (about 5 s); when it has fallen this far below its fullest, no data came for that
+        // long, and the connection is replaced before the buffer runs dry. (mpv's cache speed
+        // is no help: it keeps its last figure while the socket is silent.)
+        std::chrono::milliseconds stallBound{2500};
     };
 
     // What the engine is to do. A load replaces whatever plays; its reply carries the serial.
@@ -46,6 +54,9 @@ public:
         std::optional<StatusLine> show;  // the strip's line, when it changed
         bool playbackChanged = false;    // playing() or streamTitle() changed
         std::optional<Time> wakeAt;      // when to call wake(); none while nothing waits on time
+        // Report the buffer ahead with bufferAhead(): once per played second, on the wake that
+        // moves the strip's clock, so watching for a stall costs no wake of its own.
+        bool sampleBuffer = false;
     };
 
     enum class EndReason { Eof, Error, Other };
@@ -71,10 +82,17 @@ public:
     void sizeKnown(bool hasSize);
     // The title the stream sends, as it comes (ICY title bytes or a tag).
     void titleSent(std::string_view raw);
+    // How much stream the engine holds ahead of playback, and whether it has the stream's end.
+    void bufferAhead(std::chrono::milliseconds ahead, bool endReached, Time now);
     void engineLog(std::string_view prefix, std::string_view level, std::string_view text);
     // The engine shut down by itself, or could not be started at all.
     void engineLost(Time now);
     void engineUnavailable(Time now);
+
+    // From the system: the machine woke from sleep (connections are likely dead), and the
+    // network became connected (a wait for the next try is pointless).
+    void systemResumed(Time now);
+    void networkConnected(Time now);
 
     // Runs whatever was due by now.
     void wake(Time now);
@@ -130,6 +148,7 @@ private:
     bool pausedForCache_ = false;
     int bufferingPercent_ = 0;
     bool finite_ = false;
+    std::chrono::milliseconds fullestAhead_{};
 
     // The buffer count on the strip, and when it was taken.
     int countShown_ = 0;

@@ -29,6 +29,8 @@ TEST(FailureDiagnosis, NamesTheCauseFromTheLogLines) {
          "Unsupported format"},
         {"stream", "error", "Refusing to load potentially unsafe URL from a playlist.\n",
          MPV_ERROR_LOADING_FAILED, "Refused playlist entry"},
+        {"ffmpeg", "error", "tls: Peer certificate failed verification\n", MPV_ERROR_LOADING_FAILED,
+         "Certificate not trusted"},
         {"stream", "error", "Failed to open http://127.0.0.1:9/.\n", MPV_ERROR_LOADING_FAILED,
          "Failed"},
     };

@@ -32,6 +32,7 @@ protected:
             }
         }
         if (decisions.show) shown.push_back({now, *decisions.show});
+        if (decisions.sampleBuffer) ++samples;
         wakeAt = decisions.wakeAt;
     }
     void advance(Time span) {
@@ -81,11 +82,12 @@ protected:
     int stops = 0;
     std::int64_t entry = 0;
     std::vector<Shown> shown;
+    int samples = 0;
 
     void SetUp() override { decide(); }
 };
 
-TEST_F(StreamLife, DropRetriesAfterOneTwoFourEightSixteenSecondsThenFails) {
+TEST_F(StreamLife, DropRetriesAfterOneTwoFourEightSixteenSecondsThenEveryThirty) {
     EXPECT_EQ(state(), "Ready");
     open();
     start();
@@ -101,24 +103,112 @@ TEST_F(StreamLife, DropRetriesAfterOneTwoFourEightSixteenSecondsThenFails) {
     EXPECT_EQ(state(), "Reconnecting\u2026");
     EXPECT_EQ(stops, 1);
     EXPECT_TRUE(machine.playing());
-    // Each try fails at once; it is tried again after the next wait of the schedule.
-    for (int i = 0; i < 5; ++i) {
+    // Each try fails at once, however it fails; it is tried again after the next wait.
+    const std::vector<const char*> failures = {
+        "tcp: Connection to tcp://127.0.0.1:1 failed: Connection refused",
+        "http: HTTP error 404 File Not Found",
+        "tcp: Failed to resolve hostname radio.invalid: Name or service not known"};
+    for (int i = 0; i < 8; ++i) {
         const auto before = loads.size();
         toNextWake();
         ASSERT_EQ(loads.size(), before + 1);
         tries.push_back(now);
         start();
+        machine.engineLog("ffmpeg", "error", failures[i % failures.size()]);
+        end(EndReason::Error, MPV_ERROR_LOADING_FAILED);
+        advance(150ms);
+        EXPECT_EQ(state(), "Reconnecting\u2026");
+    }
+    // Each gap is the wait plus the moment an end takes to count as final.
+    const std::vector<Time> gaps = {1150ms, 2150ms, 4150ms, 8150ms, 16150ms, 30150ms, 30150ms};
+    for (std::size_t i = 0; i < gaps.size(); ++i) EXPECT_EQ(tries[i + 1] - tries[i], gaps[i]);
+    // A try that hangs is bounded as ever, and waits its turn too.
+    toNextWake();
+    start();
+    advance(10s);
+    EXPECT_EQ(state(), "Reconnecting\u2026");
+    toNextWake();
+    EXPECT_EQ(now - loads[loads.size() - 2], 40s);
+    EXPECT_TRUE(machine.playing());
+}
+
+TEST_F(StreamLife, StationThatNeverPlayedEndsAfterTheScheduleAndUntrustedCertificateAtOnce) {
+    open();
+    start();
+    machine.fileLoaded(now);
+    end(EndReason::Eof);  // loaded but never played
+    advance(150ms);
+    for (int i = 0; i < 5; ++i) {
+        toNextWake();
+        start();
         end(EndReason::Error, MPV_ERROR_LOADING_FAILED);
         advance(150ms);
     }
-    // Each gap is the wait plus the moment an end takes to count as final.
-    const std::vector<Time> gaps = {1150ms, 2150ms, 4150ms, 8150ms, 16150ms};
-    for (std::size_t i = 0; i < gaps.size(); ++i) EXPECT_EQ(tries[i + 1] - tries[i], gaps[i]);
     EXPECT_EQ(state(), "Failed");
-    EXPECT_FALSE(machine.playing());
-    advance(120s);
-    EXPECT_EQ(loads.size(), 6u);
     EXPECT_FALSE(wakeAt);
+
+    // Played, dropped, and the server comes back with a certificate that is not trusted.
+    open();
+    start();
+    play();
+    end(EndReason::Eof);
+    advance(150ms);
+    toNextWake();
+    start();
+    machine.engineLog("ffmpeg", "error", "tls: Peer certificate failed verification\n");
+    end(EndReason::Error, MPV_ERROR_LOADING_FAILED);
+    advance(150ms);
+    EXPECT_EQ(state(), "Certificate not trusted");
+    EXPECT_FALSE(wakeAt);
+}
+
+// The buffer ahead is asked for once per played second; while data flows it stays about as full
+// as the pre-buffer left it, so 2.5 s less means nothing came for that long.
+TEST_F(StreamLife, StalledStreamIsReplacedBeforeTheBufferRunsDry) {
+    open();
+    start();
+    play();
+    advance(3500ms);
+    EXPECT_EQ(samples, 4);  // at 0:00, 0:01, 0:02 and 0:03, nothing in between
+    const auto loadsBefore = loads.size();
+    machine.bufferAhead(4900ms, false, now);
+    machine.bufferAhead(2500ms, true, now);  // the stream's end is in: not a stall
+    machine.bufferAhead(2500ms, false, now);
+    decide();
+    EXPECT_EQ(loads.size(), loadsBefore);
+    machine.bufferAhead(2400ms, false, now);
+    decide();
+    EXPECT_EQ(loads.size(), loadsBefore + 1);
+    EXPECT_EQ(state(), "Reconnecting\u2026");
+    EXPECT_EQ(shown.back().line.elapsed, "0:03");
+}
+
+TEST_F(StreamLife, ResumeReloadsAWantedStationAndTheNetworkCutsTheWaitShort) {
+    open();
+    start();
+    play();
+    machine.networkConnected(now);  // playing: nothing to do
+    decide();
+    EXPECT_EQ(loads.size(), 1u);
+    machine.systemResumed(now);
+    decide();
+    EXPECT_EQ(loads.size(), 2u);
+
+    start();
+    play();
+    end(EndReason::Eof);
+    advance(150ms);
+    EXPECT_EQ(state(), "Reconnecting\u2026");
+    machine.networkConnected(now);
+    decide();
+    EXPECT_EQ(loads.size(), 3u);
+
+    machine.stop(now);
+    machine.systemResumed(now);
+    machine.networkConnected(now);
+    decide();
+    EXPECT_EQ(loads.size(), 3u);
+    EXPECT_EQ(state(), "Stopped");
 }
 
 TEST_F(StreamLife, StreamThatPlaysAgainEarnsTheWholeScheduleBack) {

@@ -1,0 +1,172 @@
+#!/usr/bin/python3
+"""Staying on the air: https stations, and the sound coming back by itself.
+
+An https front with a certificate from the test's own authority plays (the player is given the
+authority through WAVELARK_CA_FILE); a front whose certificate signs itself is refused with the
+reason on the strip and not tried again. A connection that stalls is replaced before its
+buffer runs dry; logind's resume and NetworkManager's "connected" on a private system bus
+(python-dbusmock) bring a stalled or waiting station back at once. With WAVELARK_E2E_LONG=1
+only the long case runs: the station is away for 60 s and comes back with no click.
+Each case prints what it measured.
+"""
+
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import player as layout  # noqa: E402
+from desktop import Desktop  # noqa: E402
+from player import Player  # noqa: E402
+from processes import wait_until  # noqa: E402
+from session_bus import SessionBus  # noqa: E402
+from sound import SoundServer  # noqa: E402
+from suite import run  # noqa: E402
+from tone_station import CertificateAuthority, Relay, ToneStation  # noqa: E402
+
+TONE = 440
+MOUNT = "/tone.mp3"
+# The pre-buffer and room for a busy machine.
+FIRST_SOUND = 5.0 + 4.0
+CUT = 3.0
+OUTAGE = 60.0
+# What the listener may wait for at most.
+AFTER_OUTAGE, AFTER_STALL, AFTER_RESUME, AFTER_NETWORK = 40.0, 5.0, 6.0, 8.0
+
+
+def on_the_air(session):
+    desktop = Desktop(session.processes, session.scratch("desktop"))
+    sound = SoundServer(session.processes, session.folder)
+    station = ToneStation(session.processes, session.folder)
+    station.add_mount(MOUNT, TONE)
+    station.start()
+    authority = CertificateAuthority(session.folder)
+    session.trusted = Relay(station.port, *authority.signed)
+    session.untrusted = Relay(station.port, *authority.self_signed)
+    session.relay = Relay(station.port)
+    system = SessionBus(session.processes, session.folder, "system", system=True)
+    system.start("logind", [sys.executable, "-m", "dbusmock", "--system", "--template", "logind"])
+    system.start("networkmanager",
+                 [sys.executable, "-m", "dbusmock", "--system", "--template", "networkmanager"])
+    names = ["gdbus", "call", "--system", "-d", "org.freedesktop.DBus", "-o",
+             "/org/freedesktop/DBus", "-m", "org.freedesktop.DBus.ListNames"]
+    for service in ("org.freedesktop.login1", "org.freedesktop.NetworkManager"):
+        wait_until(lambda: f"'{service}'" in system.run(names), 20, f"{service} on the bus")
+    stations = [
+        ("Secure", session.trusted.url(MOUNT), "Tone over https"),
+        ("Self-signed", session.untrusted.url(MOUNT), "Tone with an untrusted certificate"),
+        ("Relayed", session.relay.url(MOUNT), "Tone through a relay that can stall"),
+    ]
+    # The media log says which event brought the sound back.
+    env = {**sound.client_variables(), **system.variables(),
+           "WAVELARK_CA_FILE": authority.certificate, "QT_LOGGING_RULES": "wavelark.media=true"}
+    session.desktop, session.station, session.system = desktop, station, system
+    session.recorder = sound.record()
+    session.player = Player(session, desktop, stations, env=env)
+    session.player.wait_for_window()
+    station.wait_for_burst(MOUNT)
+
+
+def _tune(session, k):
+    return session.player.tune(k, session.recorder, TONE, FIRST_SOUND)
+
+
+def an_https_station_plays(session):
+    heard, clicked = _tune(session, 0)
+    session.check("an https station with a trusted certificate plays", True)
+    session.note(f"time to first tone over https: {heard - clicked:.2f} s")
+    session.player.shows_status("Playing", "")
+    session.check('the strip says "Playing"', True)
+
+
+def an_untrusted_certificate_is_refused(session):
+    session.player.click(layout.slot(1))
+    session.player.shows_status("Certificate not trusted", "")
+    session.check('a self-signed front: the strip says "Certificate not trusted"', True)
+    quiet = session.recorder.wait_for_silence(time.monotonic(), CUT)
+    tries = session.untrusted.connections
+    level = session.recorder.level(quiet, quiet + 4)
+    session.check("nothing plays and it is not tried again",
+                  level < -60 and session.untrusted.connections == tries,
+                  f"{level:.0f} dBFS, {session.untrusted.connections} connections")
+
+
+def a_stall_is_replaced(session):
+    _tune(session, 2)
+    time.sleep(1)
+    stalled = time.monotonic()
+    session.relay.stall()
+    session.recorder.wait_for_tone(TONE, stalled + 10, 10)
+    silence = session.recorder.longest_silence(stalled, stalled + 10)
+    session.note(f"longest silence after a stall: {silence:.2f} s")
+    session.check(f"after a stall the sound is back within {AFTER_STALL:.0f} s of silence",
+                  silence <= AFTER_STALL, f"{silence:.2f} s")
+
+
+def _back_after(session, signal, logged, limit, what):
+    """Sends the signal and waits for the sound to come back after the cut it causes."""
+    sent = time.monotonic()
+    signal()
+    wait_until(lambda: f"wavelark.media: {logged}" in session.processes.log("wavelark"), limit,
+               f'"{logged}" in the log')
+    gap = session.recorder.wait_for_silence(sent, limit, length=0.2)
+    heard = session.recorder.wait_for_tone(TONE, gap, limit)
+    session.note(f"{what}: sound back {heard - sent:.2f} s after the signal")
+    session.check(f"{what}: the sound is back within {limit:.0f} s", heard - sent <= limit,
+                  f"{heard - sent:.2f} s")
+
+
+def a_resume_reloads(session):
+    time.sleep(2)
+    session.relay.stall()
+    _back_after(session, lambda: _mock_call(session, "org.freedesktop.login1",
+                                            "/org/freedesktop/login1",
+                                            "org.freedesktop.DBus.Mock.EmitSignal",
+                                            "org.freedesktop.login1.Manager", "PrepareForSleep",
+                                            "b", "[<false>]"),
+                "the system resumed", AFTER_RESUME, "resume with a stalled connection")
+
+
+def the_network_returns(session):
+    station, player = session.station, session.player
+    station.stop()
+    player.shows_status("Reconnecting\u2026", "", timeout=20)
+    # Past the tries 1, 2, 4 and 8 s apart: the next one would be 16 s away.
+    time.sleep(16)
+    station.start()
+    station.wait_for_burst(MOUNT)
+    _back_after(session, lambda: _mock_call(session, "org.freedesktop.NetworkManager",
+                                            "/org/freedesktop/NetworkManager",
+                                            "org.freedesktop.DBus.Mock.SetGlobalConnectionState",
+                                            "70"),
+                "the network is connected", AFTER_NETWORK, "the network's return")
+
+
+def an_outage_of_a_minute(session):
+    station = session.station
+    _tune(session, 2)
+    station.stop()
+    session.player.shows_status("Reconnecting\u2026", "", timeout=20)
+    time.sleep(OUTAGE)
+    station.start()
+    back = time.monotonic()
+    heard = session.recorder.wait_for_tone(TONE, back, AFTER_OUTAGE + 5)
+    session.note(f"after a {OUTAGE:.0f} s outage: sound back {heard - back:.2f} s after the "
+                 "server's return, with no click")
+    session.check(f"after a {OUTAGE:.0f} s outage the sound is back within {AFTER_OUTAGE:.0f} s",
+                  heard - back <= AFTER_OUTAGE, f"{heard - back:.2f} s")
+
+
+def _mock_call(session, service, path, method, *args):
+    # The silence that follows may not begin before the call returns: no answer is awaited.
+    session.system.run(["gdbus", "call", "--system", "-d", service, "-o", path, "-m", method,
+                        *args])
+
+
+if __name__ == "__main__":
+    long_run = os.environ.get("WAVELARK_E2E_LONG") == "1"
+    run([on_the_air, an_outage_of_a_minute] if long_run else
+        [on_the_air, an_https_station_plays, an_untrusted_certificate_is_refused,
+         a_stall_is_replaced, a_resume_reloads, the_network_returns],
+        tools=("openssl", "dbus-daemon", "gdbus"), modules=("dbusmock",))
