@@ -28,11 +28,6 @@ WATCH = 1.5
 MESSAGE_TITLE = "Wavelark"
 # Room for the window at a scale of 2 (934 x 432 at 440,174).
 SCREEN = (1600, 900)
-# A picture blown up from window pixels survives halving and doubling unchanged; a sharp one
-# loses more than this share of its pixels (measured: 5 % for the play button, 8 % for the
-# panel's edge; 0 for both with the small pictures). Changes of up to 8 levels are JPEG's
-# noise, not detail.
-SHARP = 0.01
 
 
 def minimise_without_a_tray(session):
@@ -114,9 +109,8 @@ def sharp_at_every_scale(session):
             for what, rect in (("the play button", layout.PLAY),
                                ("the panel's edge", layout.PANEL_EDGE)):
                 crop = player.crop(scaled(rect))
-                lost = crop.differing_pixels(crop.halved_and_doubled(), 8)
-                lost /= crop.width * crop.height
-                session.check(f"at scale 2 {what} is sharp, not blown up", lost > SHARP,
+                lost = crop.detail_lost_by_halving()
+                session.check(f"at scale 2 {what} is sharp, not blown up", lost > layout.SHARP,
                               f"{lost:.1%} of its pixels lost by halving")
         shot = player.crop((0, 0, *size))
         shot.save_png(os.path.join(session.folder, f"scale-{scale}.png"))

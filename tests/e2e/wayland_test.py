@@ -104,6 +104,36 @@ def sway_desktop(session):
     session.check("a station click plays its tone and names it", True)
 
 
+def sharp_at_scale_2(session):
+    """A desktop at the compositor's scale of 2 from the start: the skin is drawn from the larger
+    pictures. (Qt 6.4 does not draw a window anew when the scale changes while it runs; the
+    compositor blows up the old picture until the window is mapped again.)"""
+    for scale in (1, 2):
+        desktop = WaylandDesktop(session.processes, session.scratch(f"sway-{scale}"), scale=scale)
+        player = Player(session, desktop, layout.sample_stations(), name=f"scale-{scale}")
+        desktop.move_pointer(0, 0)
+
+        def crop(rect, shot=None):
+            window = player.wait_for_window()
+            rect = (window.left + rect[0], window.top + rect[1], rect[2], rect[3])
+            return (shot or desktop.screenshot()).crop(*(value * scale for value in rect))
+
+        wait_until(lambda: crop(layout.PLAY).count(lambda r, g, b: g > 90 and r < 60), 10,
+                   f"the play button at scale {scale}")
+        shot = desktop.screenshot()
+        if scale == 2:
+            for what, rect in (("the play button", layout.PLAY),
+                               ("the panel's edge", layout.PANEL_EDGE)):
+                lost = crop(rect, shot).detail_lost_by_halving()
+                session.check(f"at the compositor's scale 2 {what} is sharp, not blown up",
+                              lost > layout.SHARP, f"{lost:.1%} of its pixels lost by halving")
+        window = crop((0, 0, 467, 216), shot)
+        window.save_png(os.path.join(session.folder, f"wayland-scale-{scale}.png"))
+        session.update_docs(window, "wavelark-wayland.png" if scale == 1
+                            else "wavelark@2x-wayland.png")
+        session.processes.stop(player.process)
+
+
 def the_exported_menu(session):
     desktop, bus, player = session.desktop, session.bus, session.player
     icon = _icon(bus)
@@ -211,6 +241,6 @@ def no_window_system(session):
 
 if __name__ == "__main__":
     run([sway_desktop, the_exported_menu, a_second_start_raises_a_covered_window,
-         title_bar_minimise_on_weston, no_window_system],
+         title_bar_minimise_on_weston, sharp_at_scale_2, no_window_system],
         tools=["sway", "swaymsg", "grim", "wtype", "weston", "weston-terminal", "dbus-daemon",
                "gdbus"], modules=["dbusmock"])
