@@ -1,8 +1,8 @@
 #include <optional>
 
+#include "media/mpv_media_player.h"
 #include "platform/application.h"
 #include "player/form1.h"
-#include "player/media/mpv_media_player.h"
 #include "player/remote_control.h"
 
 int main(int argc, char** argv) {

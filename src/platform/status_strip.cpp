@@ -19,7 +19,7 @@ constexpr int kGap = 8;
 
 StatusStrip::StatusStrip(Control& container) : Control(&container) {}
 
-void StatusStrip::show(const media::StatusLine& line) {
+void StatusStrip::show(const StatusLine& line) {
     if (line == line_) return;
     line_ = line;
     repaint();
@@ -28,7 +28,7 @@ void StatusStrip::show(const media::StatusLine& line) {
 
 std::string StatusStrip::defaultAccessibleName() const {
     static const QRegularExpression count(QStringLiteral(" \\d+%$"));
-    media::StatusLine announced = line_;
+    StatusLine announced = line_;
     announced.state = QString::fromStdString(line_.state).remove(count).toStdString();
     return announced.text();
 }

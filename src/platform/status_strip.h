@@ -9,12 +9,12 @@ namespace platform {
 // time played, in small green text on black. The window's frames cover its edges, so
 // everything is drawn inside the visible band (kVisible*). It swallows mouse events and
 // never takes the focus.
-class StatusStrip : public Control, public media::StatusDisplay {
+class StatusStrip : public Control, public StatusDisplay {
 public:
     explicit StatusStrip(Control& container);
 
-    void show(const media::StatusLine& line) override;
-    const media::StatusLine& line() const { return line_; }
+    void show(const StatusLine& line) override;
+    const StatusLine& line() const { return line_; }
 
     // The part the window leaves visible, in pixels from the strip's top-left corner.
     static constexpr int kVisibleLeft = 4;
@@ -33,7 +33,7 @@ private:
     // change of state (Connecting, Buffering, Playing, a failure) but not every step of it.
     std::string defaultAccessibleName() const override;
 
-    media::StatusLine line_;
+    StatusLine line_;
 };
 
 }  // namespace platform

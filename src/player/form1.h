@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "media/media_player.h"
 #include "platform/form.h"
 #include "platform/frame.h"
 #include "platform/image.h"
@@ -12,7 +13,6 @@
 #include "platform/menu.h"
 #include "platform/picture_box.h"
 #include "platform/status_strip.h"
-#include "player/media/media_player.h"
 #include "player/player_window.h"
 
 class about;

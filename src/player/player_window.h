@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "player/media/media_player.h"
+#include "media/media_player.h"
 
 // What the desktop's media controls may use of the player window: its own handlers, as a click
 // would run them, what it shows, and word of what happens to it. The window implements it; the

@@ -2,8 +2,6 @@
 
 #include <string>
 
-namespace media {
-
 // What the player's status strip shows: the engine's state in words, the station's
 // now-playing title when the stream sends one, and the time played.
 struct StatusLine {
@@ -24,5 +22,3 @@ public:
     virtual ~StatusDisplay() = default;
     virtual void show(const StatusLine& line) = 0;
 };
-
-}  // namespace media

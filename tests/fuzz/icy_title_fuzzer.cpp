@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "media/icy_title.h"
 #include "platform/text_encoding.h"
-#include "player/media/icy_title.h"
 
 namespace {
 

@@ -10,19 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "media/mpv_media_player.h"
 #include "pcm_capture.h"
-#include "player/media/mpv_media_player.h"
 
 // Keeps every line the engine showed, in order.
-class RecordingDisplay : public media::StatusDisplay {
+class RecordingDisplay : public StatusDisplay {
 public:
-    void show(const media::StatusLine& line) override { lines.push_back(line); }
-    media::StatusLine current() const { return lines.empty() ? media::StatusLine{} : lines.back(); }
+    void show(const StatusLine& line) override { lines.push_back(line); }
+    StatusLine current() const { return lines.empty() ? StatusLine{} : lines.back(); }
     // Where the first state starting with prefix was shown, at or after from; -1 if never.
     int find(const std::string& prefix, int from = 0) const;
     std::string history() const;
 
-    std::vector<media::StatusLine> lines;
+    std::vector<StatusLine> lines;
 };
 
 // The real engine with its audio written to a file, in a fresh folder per test. Every wait

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "player/media/media_player.h"
+#include "media/media_player.h"
 
 // A media player that only records what the window asks of it.
 class RecordingMediaPlayer : public media::MediaPlayer {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "player/media/reconnect_schedule.h"
+#include "media/reconnect_schedule.h"
 
 using namespace std::chrono_literals;
 

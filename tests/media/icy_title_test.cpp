@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "media/icy_title.h"
 #include "platform/text_encoding.h"
-#include "player/media/icy_title.h"
 
 using media::decodeIcyTitle;
 using platform::isValidUtf8;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "player/media/status_text.h"
+#include "media/status_text.h"
 #include "shared/status_display.h"
 
 using namespace std::chrono_literals;
@@ -23,7 +23,6 @@ TEST(StatusText, BufferingPercentStaysInRange) {
 }
 
 TEST(StatusText, TitleFollowsTheState) {
-    EXPECT_EQ((media::StatusLine{"Playing", "", "0:05"}).text(), "Playing");
-    EXPECT_EQ((media::StatusLine{"Playing", "Artist - Song", "0:05"}).text(),
-              "Playing: Artist - Song");
+    EXPECT_EQ((StatusLine{"Playing", "", "0:05"}).text(), "Playing");
+    EXPECT_EQ((StatusLine{"Playing", "Artist - Song", "0:05"}).text(), "Playing: Artist - Song");
 }

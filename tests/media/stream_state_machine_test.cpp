@@ -3,7 +3,7 @@
 
 #include <mpv/client.h>
 
-#include "player/media/stream_state_machine.h"
+#include "media/stream_state_machine.h"
 
 using namespace std::chrono_literals;
 using Machine = media::StreamStateMachine;
@@ -18,7 +18,7 @@ class StreamLife : public ::testing::Test {
 protected:
     struct Shown {
         Time at;
-        media::StatusLine line;
+        StatusLine line;
     };
 
     void decide() {

@@ -1,4 +1,4 @@
-#include "player/media/status_text.h"
+#include "media/status_text.h"
 
 #include <algorithm>
 #include <cstdio>

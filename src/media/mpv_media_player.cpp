@@ -1,19 +1,19 @@
 // The media player control over libmpv: feeds mpv's events to the stream's state machine and
 // carries out what it decides. The decisions themselves live in stream_state_machine.cpp.
-#include "player/media/mpv_media_player.h"
+#include "media/mpv_media_player.h"
 
 #include <atomic>
 #include <cstdlib>
 
+#include "media/mpv_client.h"
+#include "media/mpv_engine.h"
+#include "media/stream_state_machine.h"
+#include "media/volume_scale.h"
 #include "platform/desktop_bus/system_events.h"
 #include "platform/log.h"
 #include "platform/runtime_error.h"
 #include "platform/timer.h"
 #include "platform/ui_thread.h"
-#include "player/media/mpv_client.h"
-#include "player/media/mpv_engine.h"
-#include "player/media/stream_state_machine.h"
-#include "player/media/volume_scale.h"
 
 namespace media {
 

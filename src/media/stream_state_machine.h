@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "player/media/failure_diagnosis.h"
-#include "player/media/reconnect_schedule.h"
+#include "media/failure_diagnosis.h"
+#include "media/reconnect_schedule.h"
 #include "shared/status_display.h"
 
 namespace media {

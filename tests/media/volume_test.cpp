@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "player/media/mpv_media_player.h"
-#include "player/media/volume_scale.h"
+#include "media/mpv_media_player.h"
+#include "media/volume_scale.h"
 
 namespace {
 
 // mpv's volume property acts as a cubic gain: (volume/100)^3.
 double decibelsOf(double mpvVolume) { return 20.0 * std::log10(std::pow(mpvVolume / 100.0, 3.0)); }
 
-class NoDisplay : public media::StatusDisplay {
+class NoDisplay : public StatusDisplay {
 public:
-    void show(const media::StatusLine& line) override { lines.push_back(line); }
-    std::vector<media::StatusLine> lines;
+    void show(const StatusLine& line) override { lines.push_back(line); }
+    std::vector<StatusLine> lines;
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "player/media/volume_scale.h"
+#include "media/volume_scale.h"
 
 #include <algorithm>
 #include <cmath>

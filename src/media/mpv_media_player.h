@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "player/media/media_player.h"
-#include "player/media/reconnect_schedule.h"
+#include "media/media_player.h"
+#include "media/reconnect_schedule.h"
 #include "shared/status_display.h"
 
 namespace media {

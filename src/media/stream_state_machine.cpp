@@ -1,10 +1,10 @@
-#include "player/media/stream_state_machine.h"
+#include "media/stream_state_machine.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "player/media/icy_title.h"
-#include "player/media/status_text.h"
+#include "media/icy_title.h"
+#include "media/status_text.h"
 
 namespace media {
 

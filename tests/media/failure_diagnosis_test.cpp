@@ -2,7 +2,7 @@
 
 #include <mpv/client.h>
 
-#include "player/media/failure_diagnosis.h"
+#include "media/failure_diagnosis.h"
 
 using media::FailureDiagnosis;
 

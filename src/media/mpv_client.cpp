@@ -1,4 +1,4 @@
-#include "player/media/mpv_client.h"
+#include "media/mpv_client.h"
 
 #include "platform/shared_library.h"
 

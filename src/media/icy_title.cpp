@@ -1,4 +1,4 @@
-#include "player/media/icy_title.h"
+#include "media/icy_title.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "player/media/reconnect_schedule.h"
+#include "media/reconnect_schedule.h"
 
 namespace media {
 

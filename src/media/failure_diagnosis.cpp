@@ -1,10 +1,10 @@
-#include "player/media/failure_diagnosis.h"
+#include "media/failure_diagnosis.h"
 
 #include <mpv/client.h>
 
 #include <charconv>
 
-#include "player/media/status_text.h"
+#include "media/status_text.h"
 
 namespace media {
 

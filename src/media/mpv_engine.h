@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstdint>
 
-#include "player/media/mpv_client.h"
-#include "player/media/mpv_media_player.h"
-#include "player/media/stream_state_machine.h"
+#include "media/mpv_client.h"
+#include "media/mpv_media_player.h"
+#include "media/stream_state_machine.h"
 
 namespace media {
 
