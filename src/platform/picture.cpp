@@ -6,7 +6,6 @@
 #include <QIcon>
 #include <QImage>
 #include <QImageReader>
-#include <QPaintDevice>
 #include <QPainter>
 #include <filesystem>
 #include <map>
@@ -29,29 +28,16 @@ std::map<std::uint32_t, Picture>& handles() {
 // twice the size, for any screen with more device pixels than window pixels (at 1.5 the larger
 // set scaled down smoothly beats the small one blown up). An ordinary screen never reads the
 // larger set, so it costs nothing there.
-QImage largerArtwork(const QString& name) {
-    const int dot = name.lastIndexOf(u'.');
-    if (dot <= 0) return {};
-    QImage large(name.left(dot) + QStringLiteral("@2x") + name.mid(dot));
-    large.setDevicePixelRatio(2);
-    return large;
-}
-
 QImage artworkForScreen(const QString& name) {
-    if (qGuiApp && qGuiApp->devicePixelRatio() > 1) {
-        QImage large = largerArtwork(name);
-        if (!large.isNull()) return large;
+    const int dot = name.lastIndexOf(u'.');
+    if (qGuiApp && qGuiApp->devicePixelRatio() > 1 && dot > 0) {
+        QImage large(name.left(dot) + QStringLiteral("@2x") + name.mid(dot));
+        if (!large.isNull()) {
+            large.setDevicePixelRatio(2);
+            return large;
+        }
     }
     return QImage(name);
-}
-
-// A screen's scale can grow after start-up (a compositor's setting, a window moved to another
-// screen): the larger set is then read the first time it is needed, once per picture.
-const QImage& largerArtworkOnceNeeded(const QString& name, const QImage& small) {
-    static std::map<QString, QImage> loaded;
-    auto found = loaded.find(name);
-    if (found == loaded.end()) found = loaded.emplace(name, largerArtwork(name)).first;
-    return found->second.isNull() ? small : found->second;
 }
 
 // An icon file holds the small images; the larger ones lie beside it as "name-SIZE.png". The
@@ -81,7 +67,6 @@ Picture Picture::fromResource(const std::string& path) {
         picture.icon_ = icon;
     }
     picture.source_ = path;
-    picture.artwork_ = true;
     return picture;
 }
 
@@ -94,14 +79,10 @@ int Picture::heightPixels() const {
 
 void Picture::draw(QPainter& painter) const {
     if (!image_) return;
-    const bool dense = painter.device() && painter.device()->devicePixelRatioF() > 1;
-    const QImage& shown = artwork_ && dense && image_->devicePixelRatio() == 1
-                              ? largerArtworkOnceNeeded(QString::fromStdString(source_), *image_)
-                              : *image_;
     // Only the larger set is ever scaled smoothly; a picture of window pixels (a listener's own
     // background) is drawn as it always was.
-    if (shown.devicePixelRatio() != 1) painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QPointF(0, 0), shown);
+    if (image_->devicePixelRatio() != 1) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QPointF(0, 0), *image_);
 }
 
 const QImage& Picture::image() const {

@@ -33,7 +33,6 @@ private:
     std::shared_ptr<const QImage> image_;
     std::shared_ptr<const QIcon> icon_;
     std::string source_;
-    bool artwork_ = false;  // built into the program, in both sets
 };
 
 // Loads a picture file. Fails with 53 "File not found" when there is no such file and with
