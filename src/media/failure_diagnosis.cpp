@@ -2,13 +2,27 @@
 
 #include <mpv/client.h>
 
+#include <algorithm>
 #include <charconv>
-
-#include "media/status_text.h"
+#include <iterator>
 
 namespace media {
 
 namespace {
+
+using Cause = Failure::Cause;
+
+// From least to most telling; a cause not listed (Unknown) says nothing.
+constexpr Cause kByWeight[] = {
+    Cause::UnsupportedFormat, Cause::UnsafePlaylistEntry,   Cause::TimedOut,
+    Cause::HostNotFound,      Cause::ServerError,           Cause::NotFound,
+    Cause::ConnectionRefused, Cause::CertificateNotTrusted, Cause::NoSoundDevice,
+};
+
+int weight(Cause cause) {
+    const auto* at = std::find(std::begin(kByWeight), std::end(kByWeight), cause);
+    return at == std::end(kByWeight) ? -1 : static_cast<int>(at - std::begin(kByWeight));
+}
 
 bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
@@ -27,8 +41,10 @@ int httpStatusIn(std::string_view text) {
 
 }  // namespace
 
-void FailureDiagnosis::note(Cause cause) {
-    if (cause > cause_) cause_ = cause;
+void FailureDiagnosis::note(Cause cause, int httpStatus) {
+    if (weight(cause) <= weight(cause_)) return;
+    cause_ = cause;
+    httpStatus_ = httpStatus;
 }
 
 void FailureDiagnosis::noteLog(std::string_view prefix, std::string_view level,
@@ -41,13 +57,12 @@ void FailureDiagnosis::noteLog(std::string_view prefix, std::string_view level,
     } else if (prefix == "ffmpeg" && contains(text, "tls: ") && contains(text, "certificate")) {
         // GnuTLS's "Peer certificate failed verification", "The certificate's owner does not
         // match hostname ..." and "Unable to verify peer certificate".
-        note(Cause::UntrustedCertificate);
+        note(Cause::CertificateNotTrusted);
     } else if (const int status = httpStatusIn(text); status != 0) {
         if (status == 404 || status == 410) {
             note(Cause::NotFound);
-        } else if (Cause::ServerError > cause_) {
-            cause_ = Cause::ServerError;
-            httpStatus_ = status;
+        } else {
+            note(Cause::ServerError, status);
         }
     } else if (contains(text, "Failed to resolve hostname") ||
                contains(text, "Name or service not known")) {
@@ -57,46 +72,17 @@ void FailureDiagnosis::noteLog(std::string_view prefix, std::string_view level,
     } else if (contains(text, "Refusing to load potentially unsafe URL")) {
         note(Cause::UnsafePlaylistEntry);
     } else if (contains(text, "Failed to recognize file format")) {
-        note(Cause::UnknownFormat);
+        note(Cause::UnsupportedFormat);
     } else if (contains(text, "Could not open/initialize audio device")) {
         // Only the final word: single drivers may fail while another one works.
         note(Cause::NoSoundDevice);
     }
 }
 
-std::string FailureDiagnosis::verdict(int mpvError) const {
-    Cause cause = cause_;
-    if (mpvError == MPV_ERROR_AO_INIT_FAILED) cause = Cause::NoSoundDevice;
-    switch (cause) {
-        case Cause::NoSoundDevice:
-            return status_text::kNoSoundDevice;
-        case Cause::ConnectionRefused:
-            return status_text::kConnectionRefused;
-        case Cause::UntrustedCertificate:
-            return status_text::kCertificateNotTrusted;
-        case Cause::NotFound:
-            return status_text::kNotFound;
-        case Cause::ServerError:
-            return status_text::serverError(httpStatus_);
-        case Cause::HostNotFound:
-            return status_text::kHostNotFound;
-        case Cause::TimedOut:
-            return status_text::kTimedOut;
-        case Cause::UnsafePlaylistEntry:
-            return status_text::kUnsafePlaylistEntry;
-        case Cause::UnknownFormat:
-            return status_text::kUnsupportedFormat;
-        case Cause::None:
-            break;
-    }
-    switch (mpvError) {
-        case MPV_ERROR_UNKNOWN_FORMAT:
-        case MPV_ERROR_NOTHING_TO_PLAY:
-        case MPV_ERROR_UNSUPPORTED:
-            return status_text::kUnsupportedFormat;
-        default:
-            return status_text::kFailed;
-    }
+Failure FailureDiagnosis::verdict(int mpvError) const {
+    if (noSoundDevice(mpvError)) return {Cause::NoSoundDevice};
+    if (cause_ != Cause::Unknown) return {cause_, httpStatus_};
+    return {unplayable(mpvError) ? Cause::UnsupportedFormat : Cause::Unknown};
 }
 
 bool FailureDiagnosis::noSoundDevice(int mpvError) { return mpvError == MPV_ERROR_AO_INIT_FAILED; }
@@ -107,7 +93,7 @@ bool FailureDiagnosis::unplayable(int mpvError) {
 }
 
 void FailureDiagnosis::clear() {
-    cause_ = Cause::None;
+    cause_ = Cause::Unknown;
     httpStatus_ = 0;
 }
 

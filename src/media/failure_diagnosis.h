@@ -1,21 +1,22 @@
 #pragma once
 
-#include <string>
 #include <string_view>
+
+#include "media/stream_status.h"
 
 namespace media {
 
-// Works out why a stream failed, in words for the status strip. mpv's end-file error code is
+// Works out why a stream failed. mpv's end-file error code is
 // coarse (a refused connection, a 404 and a timeout are all "loading failed"), so the engine's
 // warning and error log lines of the same attempt are noted here as they arrive.
 class FailureDiagnosis {
 public:
     void noteLog(std::string_view prefix, std::string_view level, std::string_view text);
-    // The failure in words, given mpv's end-file error code.
-    std::string verdict(int mpvError) const;
+    // The failure, given mpv's end-file error code.
+    Failure verdict(int mpvError) const;
     // The server's certificate is not trusted (self-signed, expired, another name): no new try
     // can mend that.
-    bool certificateRefused() const { return cause_ == Cause::UntrustedCertificate; }
+    bool certificateRefused() const { return cause_ == Failure::Cause::CertificateNotTrusted; }
     // Forgets what earlier attempts logged.
     void clear();
 
@@ -25,22 +26,10 @@ public:
     static bool unplayable(int mpvError);
 
 private:
-    // Ordered by how much each says: the most telling cause noted wins.
-    enum class Cause {
-        None,
-        UnknownFormat,
-        UnsafePlaylistEntry,
-        TimedOut,
-        HostNotFound,
-        ServerError,
-        NotFound,
-        ConnectionRefused,
-        UntrustedCertificate,
-        NoSoundDevice,
-    };
-    void note(Cause cause);
+    // The most telling cause noted wins.
+    void note(Failure::Cause cause, int httpStatus = 0);
 
-    Cause cause_ = Cause::None;
+    Failure::Cause cause_ = Failure::Cause::Unknown;
     int httpStatus_ = 0;
 };
 

@@ -7,6 +7,7 @@
 
 #include "media/mpv_client.h"
 #include "media/mpv_engine.h"
+#include "media/status_text.h"
 #include "media/stream_state_machine.h"
 #include "media/volume_scale.h"
 #include "platform/desktop_bus/system_events.h"
@@ -50,7 +51,7 @@ public:
     void play() override;
     void stop() override;
     void open(const std::string& address) override;
-    bool playing() const override { return machine_.playing(); }
+    bool playing() const override { return machine_.wanted(); }
     std::string streamTitle() const override { return machine_.streamTitle(); }
 
     void drain();
@@ -73,7 +74,7 @@ private:
 
     StreamStateMachine machine_;
     platform::Timer wakeTimer_;
-    std::string loggedState_;
+    std::optional<StreamStatus> logged_;
     // Listened to from the first open on, with the engine.
     std::unique_ptr<platform::SystemEvents> systemEvents_;
 };
@@ -82,8 +83,7 @@ MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
     : display_(display),
       options_(std::move(options)),
       bridge_(std::make_shared<WakeupBridge>()),
-      machine_({options_.openTimeout, options_.bufferTimeout, options_.reconnectDelays,
-                options_.retryEvery}) {
+      machine_(options_.stream) {
     bridge_->owner = this;
     carryOut();
 }
@@ -194,6 +194,7 @@ void MpvMediaPlayer::drain() {
 
 void MpvMediaPlayer::carryOut() {
     const Time at = now();
+    machine_.update(at);
     const auto decisions = machine_.decide(at);
     for (const auto& command : decisions.commands) {
         if (!handle_) break;
@@ -211,14 +212,15 @@ void MpvMediaPlayer::carryOut() {
     if (decisions.sampleBuffer && handle_) {
         mpv_->getPropertyAsync(handle_, kCacheState, "demuxer-cache-state", MPV_FORMAT_NODE);
     }
-    if (decisions.show) {
-        display_.show(*decisions.show);
-        // Each state once: a rising buffer count is one state.
-        const std::string& state = decisions.show->state;
-        const bool sameState = state == loggedState_ || (state.starts_with("Buffering") &&
-                                                         loggedState_.starts_with("Buffering"));
-        if (!sameState) platform::logInfo(platform::LogRoom::Media, "state: " + state);
-        loggedState_ = state;
+    if (decisions.status) {
+        const StreamStatus& status = *decisions.status;
+        const StatusLine line = status_text::line(status);
+        display_.show(line);
+        // Each state once: a rising buffer count or a new title is the same state.
+        if (!logged_ || logged_->state != status.state || logged_->failure != status.failure) {
+            platform::logInfo(platform::LogRoom::Media, "state: " + line.state);
+        }
+        logged_ = status;
     }
     if (decisions.wakeAt) {
         wakeTimer_.startOnce(std::max(*decisions.wakeAt - at, Time::zero()), [this] {

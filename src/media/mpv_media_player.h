@@ -1,13 +1,12 @@
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "media/media_player.h"
-#include "media/reconnect_schedule.h"
+#include "media/stream_state_machine.h"
 #include "shared/status_display.h"
 
 namespace media {
@@ -22,15 +21,8 @@ struct EngineOptions {
     std::string audioOutput;
     // Further mpv options, set last (for instance ao-pcm-file with the pcm output).
     std::vector<std::pair<std::string, std::string>> extraOptions;
-    // Longest wait from starting a stream to knowing what it holds: mpv has no bound of its
-    // own on a server that keeps sending bytes it cannot recognise.
-    std::chrono::milliseconds openTimeout{10000};
-    // Longest wait for the buffer to fill, at the start or after a stall.
-    std::chrono::milliseconds bufferTimeout{15000};
-    // Waits before each new try of a stream that dropped.
-    ReconnectSchedule::Delays reconnectDelays = ReconnectSchedule::defaultDelays();
-    // Then the wait between tries of a station that played.
-    std::chrono::milliseconds retryEvery{30000};
+    // The stream's waits and bounds.
+    StreamStateMachine::Settings stream;
     // The certificate authorities (a PEM file) https stations are checked against; empty for
     // the system's trust store. WAVELARK_CA_FILE names one for a run.
     std::string caFile = caFileFromEnvironment();

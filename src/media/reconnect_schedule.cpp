@@ -2,10 +2,6 @@
 
 namespace media {
 
-using namespace std::chrono_literals;
-
-ReconnectSchedule::Delays ReconnectSchedule::defaultDelays() { return {1s, 2s, 4s, 8s, 16s}; }
-
 ReconnectSchedule::ReconnectSchedule(Delays delays) : delays_(std::move(delays)) {}
 
 std::optional<std::chrono::milliseconds> ReconnectSchedule::next() {

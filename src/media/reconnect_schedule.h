@@ -6,14 +6,12 @@
 
 namespace media {
 
-// The waits before each new try of a station that dropped: growing, and only a handful, so a
-// station that is gone for good ends in a failure instead of being tried forever.
+// The growing waits before each new try of a station that dropped, handed out one by one.
 class ReconnectSchedule {
 public:
     using Delays = std::vector<std::chrono::milliseconds>;
-    static Delays defaultDelays();
 
-    explicit ReconnectSchedule(Delays delays = defaultDelays());
+    explicit ReconnectSchedule(Delays delays);
 
     // The wait before the next try, or nothing when every try is used up.
     std::optional<std::chrono::milliseconds> next();

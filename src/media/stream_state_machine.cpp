@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "media/icy_title.h"
-#include "media/status_text.h"
 
 namespace media {
 
@@ -12,16 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Time = StreamStateMachine::Time;
-
-// How long an end of file waits for mpv to move on to a further entry of a playlist before it
-// counts as the end of the stream. Log lines that explain a failure also arrive after the
-// end-file event, so this wait lets them in too.
-constexpr Time kEndSettleDelay = 150ms;
-
-// mpv counts the buffer up on its 250 ms tick and again as data arrives, up to 8 times a
-// second; the strip takes a new count at most as often as the tick, so that with the state
-// changes around them it repaints at most 5 times a second while a stream fills.
-constexpr Time kBufferCountStep = 250ms;
 
 // Playlist entry ids only grow; this one is past every id, so nothing matches it.
 constexpr std::int64_t kNoEntry = std::numeric_limits<std::int64_t>::max();
@@ -39,6 +29,23 @@ StreamStateMachine::StreamStateMachine(Settings settings)
       sessionFirstEntry_(kNoEntry),
       schedule_(settings_.reconnectDelays) {}
 
+bool StreamStateMachine::active() const {
+    switch (phase_) {
+        case Phase::Connecting:
+        case Phase::Reconnecting:
+        case Phase::Buffering:
+        case Phase::Playing:
+        case Phase::Ending:
+            return true;
+        case Phase::Ready:
+        case Phase::WaitingToRetry:
+        case Phase::Stopped:
+        case Phase::Failed:
+            break;
+    }
+    return false;
+}
+
 // --- The window ----------------------------------------------------------------------------
 
 void StreamStateMachine::load(Time now) { begin(false, now); }
@@ -53,7 +60,7 @@ void StreamStateMachine::stop(Time now) {
 
 void StreamStateMachine::begin(bool retry, Time now) {
     endSession(now);
-    phase_ = Phase::Active;
+    phase_ = retry ? Phase::Reconnecting : Phase::Connecting;
     retrying_ = retry;
     if (!retry) {
         title_.clear();
@@ -88,12 +95,34 @@ void StreamStateMachine::resetAttempt() {
     fullestAhead_ = {};
 }
 
+// The phase of a try under way, as the engine's word on it stands.
+void StreamStateMachine::followEngine() {
+    switch (phase_) {
+        case Phase::Connecting:
+        case Phase::Reconnecting:
+        case Phase::Buffering:
+        case Phase::Playing:
+            break;
+        default:
+            return;
+    }
+    if (loaded_ && restarted_ && !coreIdle_) {
+        phase_ = Phase::Playing;
+    } else if (loaded_ && pausedForCache_) {
+        // paused-for-cache flips to no for a moment when a stream loads, before buffering has
+        // begun; only its yes means buffering.
+        phase_ = Phase::Buffering;
+    } else {
+        phase_ = retrying_ ? Phase::Reconnecting : Phase::Connecting;
+    }
+}
+
 void StreamStateMachine::scheduleRetry(Time now) {
     auto delay = schedule_.next();
     // A station that played since it was chosen is not given up: it may be back at any time.
-    if (!delay && played(now) > Time::zero()) delay = settings_.retryEvery;
+    if (!delay && hasPlayed(now)) delay = settings_.retryEvery;
     if (!delay) {
-        giveUp(status_text::kFailed, now);
+        giveUp({}, now);
         return;
     }
     endSession(now);
@@ -103,26 +132,26 @@ void StreamStateMachine::scheduleRetry(Time now) {
     retryAt_ = now + *delay;
 }
 
-void StreamStateMachine::giveUp(std::string why, Time now) {
+void StreamStateMachine::giveUp(Failure why, Time now) {
     endSession(now);
     commands_.push_back({Command::Stop});
     phase_ = Phase::Failed;
-    failure_ = std::move(why);
+    failure_ = why;
 }
 
 void StreamStateMachine::onWatchdog(Time now) {
-    if (phase_ != Phase::Active) return;
+    if (!active()) return;
     // A stall after the stream played is a drop; a hanging try of a dropped stream is one
     // try used up. Only a first connection that never gets going is given up at once.
-    if (retrying_ || played(now) > Time::zero()) {
+    if (retrying_ || hasPlayed(now)) {
         scheduleRetry(now);
     } else {
-        giveUp(status_text::kTimedOut, now);
+        giveUp({Failure::Cause::TimedOut}, now);
     }
 }
 
-void StreamStateMachine::decideAfterEnd(Time now) {
-    if (!pendingEnd_ || phase_ != Phase::Active) return;
+void StreamStateMachine::settleEnd(Time now) {
+    if (!pendingEnd_ || phase_ != Phase::Ending) return;
     const EndOfFile end = *pendingEnd_;
     pendingEnd_.reset();
     // Retrying cannot help these, unless the stream had played before and the server now
@@ -148,9 +177,9 @@ void StreamStateMachine::decideAfterEnd(Time now) {
 
 void StreamStateMachine::loadReplied(std::uint64_t serial, bool ok,
                                      std::optional<std::int64_t> firstEntry, Time now) {
-    if (serial == 0 || serial != loadSerial_ || phase_ != Phase::Active) return;
+    if (serial == 0 || serial != loadSerial_ || !active()) return;
     if (!ok) {
-        giveUp(status_text::kFailed, now);
+        giveUp({}, now);
         return;
     }
     // loadfile answers with the id of the entry it added; entries that a playlist expands
@@ -170,16 +199,21 @@ void StreamStateMachine::fileStarted(std::int64_t entry, Time now) {
     currentEntry_ = entry;
     resetAttempt();
     diagnosis_.clear();
+    phase_ = Phase::Connecting;
+    followEngine();
 }
 
 void StreamStateMachine::fileLoaded(Time now) {
     if (!attemptStarted()) return;
     loaded_ = true;
     watchdogAt_ = now + settings_.bufferTimeout;
+    followEngine();
 }
 
 void StreamStateMachine::playbackRestarted() {
-    if (attemptStarted()) restarted_ = true;
+    if (!attemptStarted()) return;
+    restarted_ = true;
+    followEngine();
 }
 
 void StreamStateMachine::fileEnded(std::int64_t entry, EndReason reason, int error, Time now) {
@@ -187,13 +221,20 @@ void StreamStateMachine::fileEnded(std::int64_t entry, EndReason reason, int err
     // Any other reason follows our own stop or replacing load, or is a playlist being
     // expanded, whose first entry starts next.
     if (reason == EndReason::Other) return;
-    pendingEnd_ = EndOfFile{reason, error, loaded_, finite_};
+    // Until it settles, the strip says what most likely comes next: a file with a length is
+    // over, a stream that loaded is tried again.
+    StreamState shows = retrying_ || loaded_ ? StreamState::Reconnecting : StreamState::Connecting;
+    if (finite_ && reason == EndReason::Eof) shows = StreamState::Stopped;
+    pendingEnd_ = EndOfFile{reason, error, loaded_, finite_, shows};
     resetAttempt();
-    settleAt_ = now + kEndSettleDelay;
+    phase_ = Phase::Ending;
+    settleAt_ = now + settings_.settleDelay;
 }
 
 void StreamStateMachine::coreIdleChanged(bool idle) {
-    if (attemptStarted()) coreIdle_ = idle;
+    if (!attemptStarted()) return;
+    coreIdle_ = idle;
+    followEngine();
 }
 
 void StreamStateMachine::pausedForCacheChanged(bool paused) {
@@ -202,6 +243,7 @@ void StreamStateMachine::pausedForCacheChanged(bool paused) {
     // stream loads); count from 0 until mpv reports afresh.
     if (paused && !pausedForCache_) bufferingPercent_ = 0;
     pausedForCache_ = paused;
+    followEngine();
 }
 
 void StreamStateMachine::bufferingChanged(int percent) {
@@ -220,15 +262,15 @@ void StreamStateMachine::titleSent(std::string_view raw) {
 void StreamStateMachine::bufferAhead(std::chrono::milliseconds ahead, bool endReached, Time now) {
     // Bytes stopped coming while the socket stays open (a suspend, a dropped Wi-Fi): a new
     // connection now plays sooner than waiting for the buffer to empty and the network timeout.
-    if (!isPlaying() || endReached || finite_) return;
+    if (phase_ != Phase::Playing || endReached || finite_) return;
     fullestAhead_ = std::max(fullestAhead_, ahead);
     if (fullestAhead_ - ahead >= settings_.stallBound) begin(true, now);
 }
 
 void StreamStateMachine::systemResumed(Time now) {
     // A first connection that never played starts again as a first connection.
-    const bool retry = phase_ == Phase::WaitingToRetry || retrying_ || played(now) > Time::zero();
-    if (phase_ == Phase::Active || phase_ == Phase::WaitingToRetry) begin(retry, now);
+    const bool retry = phase_ == Phase::WaitingToRetry || retrying_ || hasPlayed(now);
+    if (soundWanted()) begin(retry, now);
 }
 
 void StreamStateMachine::networkConnected(Time now) {
@@ -237,25 +279,25 @@ void StreamStateMachine::networkConnected(Time now) {
 
 void StreamStateMachine::engineLog(std::string_view prefix, std::string_view level,
                                    std::string_view text) {
-    if (phase_ == Phase::Active) diagnosis_.noteLog(prefix, level, text);
+    if (active()) diagnosis_.noteLog(prefix, level, text);
 }
 
 void StreamStateMachine::engineLost(Time now) {
     endSession(now);
     phase_ = Phase::Failed;
-    failure_ = status_text::kFailed;
+    failure_ = {};
 }
 
 void StreamStateMachine::engineUnavailable(Time now) {
     endSession(now);
     phase_ = Phase::Failed;
-    failure_ = status_text::kNoAudioEngine;
+    failure_ = {Failure::Cause::NoAudioEngine};
 }
 
 // --- Time ----------------------------------------------------------------------------------
 
 void StreamStateMachine::wake(Time now) {
-    // The strip's clock and a held-back count need only the decide() that follows.
+    // The clock and a held-back count need only the update() that follows.
     if (due(clockAt_, now)) clockAt_.reset();
     if (due(countAt_, now)) countAt_.reset();
     // The rest in the order they fell due; each may cancel the others.
@@ -273,48 +315,17 @@ void StreamStateMachine::wake(Time now) {
             begin(true, now);
         } else {
             settleAt_.reset();
-            decideAfterEnd(now);
+            settleEnd(now);
         }
     }
 }
-
-// --- What comes out ------------------------------------------------------------------------
 
 Time StreamStateMachine::played(Time now) const {
     return playedBefore_ + (playingSince_ ? now - *playingSince_ : Time::zero());
 }
 
-std::string StreamStateMachine::stateText() const {
-    switch (phase_) {
-        case Phase::Ready:
-            return status_text::kReady;
-        case Phase::Stopped:
-            return status_text::kStopped;
-        case Phase::Failed:
-            return failure_;
-        case Phase::WaitingToRetry:
-            return status_text::kReconnecting;
-        case Phase::Active:
-            break;
-    }
-    if (isPlaying()) return status_text::kPlaying;
-    // The stream ended a moment ago and is about to be tried again, or to fail; a file that
-    // has a length is over.
-    if (pendingEnd_) {
-        if (pendingEnd_->finite && pendingEnd_->reason == EndReason::Eof) {
-            return status_text::kStopped;
-        }
-        return pendingEnd_->loaded || retrying_ ? status_text::kReconnecting
-                                                : status_text::kConnecting;
-    }
-    // paused-for-cache flips to no for a moment when a stream loads, before buffering has
-    // begun; only its yes means buffering.
-    if (loaded_ && pausedForCache_) return status_text::buffering(countShown_);
-    return retrying_ ? status_text::kReconnecting : status_text::kConnecting;
-}
-
-StreamStateMachine::Decisions StreamStateMachine::decide(Time now) {
-    const bool playing = isPlaying();
+void StreamStateMachine::update(Time now) {
+    const bool playing = phase_ == Phase::Playing;
     if (playing && !playingSince_) {
         playingSince_ = now;
         // Audio flows: the try worked, and a later drop gets the whole schedule again.
@@ -330,48 +341,82 @@ StreamStateMachine::Decisions StreamStateMachine::decide(Time now) {
 
     // A count that comes sooner after the one on show waits for its turn.
     if (bufferingPercent_ != countShown_) {
-        if (!countOnShow_ || now - countShownAt_ >= kBufferCountStep) {
+        const bool countOnShow = shown_ && shown_->state == StreamState::Buffering;
+        if (!countOnShow || now - countShownAt_ >= settings_.bufferCountStep) {
             countShown_ = bufferingPercent_;
             countShownAt_ = now;
         } else if (!countAt_) {
-            countAt_ = countShownAt_ + kBufferCountStep;
+            countAt_ = countShownAt_ + settings_.bufferCountStep;
         }
     }
 
-    Decisions decisions;
-    decisions.commands = std::move(commands_);
-    commands_.clear();
-
-    StatusLine line;
-    line.state = stateText();
-    countOnShow_ = line.state == status_text::buffering(countShown_);
-    if (playing) line.title = title_;
-    const bool counting = phase_ == Phase::Active || phase_ == Phase::WaitingToRetry;
-    if (counting && (playing || playedBefore_ > Time::zero())) {
-        line.elapsed =
-            status_text::elapsed(std::chrono::duration_cast<std::chrono::seconds>(played(now)));
-    }
-    // Once per played second, as the clock moves.
-    decisions.sampleBuffer = playing && shown_ && line.elapsed != shown_->elapsed;
-    if (line != shown_) {
-        shown_ = line;
-        decisions.show = line;
-    }
-
-    // Sound plays or is on its way to playing while a load or a retry is under way.
-    const std::string title = counting ? title_ : std::string();
-    if (counting != reportedPlaying_ || title != reportedTitle_) {
-        reportedPlaying_ = counting;
-        reportedTitle_ = title;
-        decisions.playbackChanged = true;
-    }
-
     if (playing) {
-        // Wake when the shown second changes, and only while playing.
+        // Wake when the played second changes, and only while playing.
         const Time intoSecond = played(now) % std::chrono::seconds(1);
         clockAt_ = now + (1s - intoSecond) + 1ms;
     } else {
         clockAt_.reset();
+    }
+}
+
+// --- What comes out ------------------------------------------------------------------------
+
+StreamStatus StreamStateMachine::status(Time now) const {
+    StreamStatus status;
+    switch (phase_) {
+        case Phase::Ready:
+            status.state = StreamState::Ready;
+            break;
+        case Phase::Connecting:
+            status.state = StreamState::Connecting;
+            break;
+        case Phase::Reconnecting:
+        case Phase::WaitingToRetry:
+            status.state = StreamState::Reconnecting;
+            break;
+        case Phase::Buffering:
+            status.state = StreamState::Buffering;
+            status.bufferPercent = countShown_;
+            break;
+        case Phase::Playing:
+            status.state = StreamState::Playing;
+            status.title = title_;
+            break;
+        case Phase::Ending:
+            status.state = pendingEnd_->shows;
+            break;
+        case Phase::Stopped:
+            status.state = StreamState::Stopped;
+            break;
+        case Phase::Failed:
+            status.state = StreamState::Failed;
+            status.failure = failure_;
+            break;
+    }
+    if (soundWanted() && (phase_ == Phase::Playing || playedBefore_ > Time::zero())) {
+        status.played = std::chrono::duration_cast<std::chrono::seconds>(played(now));
+    }
+    return status;
+}
+
+StreamStateMachine::Decisions StreamStateMachine::decide(Time now) {
+    Decisions decisions;
+    decisions.commands = std::exchange(commands_, {});
+
+    const StreamStatus status = this->status(now);
+    // Once per played second, as the clock moves.
+    decisions.sampleBuffer = phase_ == Phase::Playing && shown_ && status.played != shown_->played;
+    if (status != shown_) {
+        shown_ = status;
+        decisions.status = status;
+    }
+
+    const bool wanted = soundWanted();
+    const std::string title = wanted ? title_ : std::string();
+    if (wanted != reportedWanted_ || title != reportedTitle_) {
+        reportedWanted_ = wanted;
+        reportedTitle_ = title;
+        decisions.playbackChanged = true;
     }
 
     for (const auto* at : {&watchdogAt_, &retryAt_, &settleAt_, &clockAt_, &countAt_}) {

@@ -9,17 +9,17 @@
 
 #include "media/failure_diagnosis.h"
 #include "media/reconnect_schedule.h"
-#include "shared/status_display.h"
+#include "media/stream_status.h"
 
 namespace media {
 
 // The life of the opened stream, apart from any engine or event loop: what the engine reports
-// and the passing of time go in; what to tell the engine, when to wake and what the strip shows
+// and the passing of time go in; what to tell the engine, when to wake and the stream's status
 // come out. Time is any steady count of milliseconds the caller keeps; tests move it by hand.
 //
-// The inputs only note what happened. decide() then works out the consequences of the batch (a
+// The inputs only note what happened. update() then works out the consequences of the batch (a
 // drain of engine events, a call from the window, a wake-up), so that events arriving together
-// show as one change on the strip.
+// count as one change, and decide() reports what changed.
 class StreamStateMachine {
 public:
     using Time = std::chrono::milliseconds;
@@ -31,7 +31,9 @@ public:
         // Longest wait for the buffer to fill, at the start or after a stall.
         std::chrono::milliseconds bufferTimeout{15000};
         // Waits before each new try of a stream that dropped.
-        ReconnectSchedule::Delays reconnectDelays = ReconnectSchedule::defaultDelays();
+        ReconnectSchedule::Delays reconnectDelays{std::chrono::seconds(1), std::chrono::seconds(2),
+                                                  std::chrono::seconds(4), std::chrono::seconds(8),
+                                                  std::chrono::seconds(16)};
         // Once those are used up, the wait between tries of a station that played since it was
         // chosen: it is tried for as long as the listener wants it.
         std::chrono::milliseconds retryEvery{30000};
@@ -40,6 +42,14 @@ public:
         // long, and the connection is replaced before the buffer runs dry. (mpv's cache speed
         // is no help: it keeps its last figure while the socket is silent.)
         std::chrono::milliseconds stallBound{2500};
+        // How long an end of file waits for mpv to move on to a further entry of a playlist
+        // before it counts as the end of the stream. Log lines that explain a failure also
+        // arrive after the end-file event, so this wait lets them in too.
+        std::chrono::milliseconds settleDelay{150};
+        // mpv counts the buffer up on its 250 ms tick and again as data arrives, up to 8 times
+        // a second; the status takes a new count at most this often, so that with the state
+        // changes around them the strip repaints at most 5 times a second while a stream fills.
+        std::chrono::milliseconds bufferCountStep{250};
     };
 
     // What the engine is to do. A load replaces whatever plays; its reply carries the serial.
@@ -50,10 +60,10 @@ public:
     };
 
     struct Decisions {
-        std::vector<Command> commands;   // in the order given
-        std::optional<StatusLine> show;  // the strip's line, when it changed
-        bool playbackChanged = false;    // playing() or streamTitle() changed
-        std::optional<Time> wakeAt;      // when to call wake(); none while nothing waits on time
+        std::vector<Command> commands;       // in the order given
+        std::optional<StreamStatus> status;  // when it changed
+        bool playbackChanged = false;        // wanted() or streamTitle() changed
+        std::optional<Time> wakeAt;  // when to call wake(); none while nothing waits on time
         // Report the buffer ahead with bufferAhead(): once per played second, on the wake that
         // moves the strip's clock, so watching for a stall costs no wake of its own.
         bool sampleBuffer = false;
@@ -66,8 +76,8 @@ public:
     // From the window: start the opened address afresh, or stop it.
     void load(Time now);
     void stop(Time now);
-    // Whether a load is under way, so that play has nothing to start.
-    bool active() const { return phase_ == Phase::Active; }
+    // Whether a try is under way, so that play has nothing to start.
+    bool active() const;
 
     // From the engine. Entries are mpv's playlist entry ids; errors are mpv's error codes.
     void loadReplied(std::uint64_t serial, bool ok, std::optional<std::int64_t> firstEntry,
@@ -96,52 +106,68 @@ public:
 
     // Runs whatever was due by now.
     void wake(Time now);
+
+    // Works out what the inputs since the last call mean: the clock of time played, the
+    // buffer count on show, when to wake. Called after each batch of inputs, before decide().
+    void update(Time now);
+    // What changed since the last call, for the caller to carry out and show.
     Decisions decide(Time now);
 
-    // As of the last decide().
-    bool playing() const { return reportedPlaying_; }
+    // As of the last decide(): whether the listener wants sound (it plays, or is on its way to
+    // playing, or waits for the next try), and the stream's title meanwhile.
+    bool wanted() const { return reportedWanted_; }
     std::string streamTitle() const { return reportedTitle_; }
 
 private:
-    // Active: a load of the address is under way, from the command to a final end.
-    enum class Phase { Ready, Active, WaitingToRetry, Stopped, Failed };
+    enum class Phase {
+        Ready,         // nothing loaded yet
+        Connecting,    // a first try, until the stream buffers or plays
+        Reconnecting,  // a new try of a stream that dropped, likewise
+        Buffering,
+        Playing,
+        Ending,  // the entry ended; a further entry of a playlist may start yet
+        WaitingToRetry,
+        Stopped,  // by the listener, or a file with a length that played to its end
+        Failed,   // failure_ says why
+    };
     struct EndOfFile {
         EndReason reason;
         int error;
         bool loaded;
         bool finite;
+        StreamState shows;  // what the strip says while the end settles
     };
 
     void begin(bool retry, Time now);
     void endSession(Time now);
     void resetAttempt();
+    void followEngine();
     void scheduleRetry(Time now);
-    void giveUp(std::string why, Time now);
+    void giveUp(Failure why, Time now);
     void onWatchdog(Time now);
-    void decideAfterEnd(Time now);
-    bool inSession(std::int64_t entry) const {
-        return phase_ == Phase::Active && entry >= sessionFirstEntry_;
-    }
-    bool attemptStarted() const { return phase_ == Phase::Active && currentEntry_ != 0; }
-    bool isPlaying() const { return attemptStarted() && loaded_ && restarted_ && !coreIdle_; }
+    void settleEnd(Time now);
+    bool inSession(std::int64_t entry) const { return active() && entry >= sessionFirstEntry_; }
+    bool attemptStarted() const { return active() && currentEntry_ != 0; }
+    bool soundWanted() const { return active() || phase_ == Phase::WaitingToRetry; }
+    bool hasPlayed(Time now) const { return played(now) > Time::zero(); }
     Time played(Time now) const;
-    std::string stateText() const;
+    StreamStatus status(Time now) const;
 
     const Settings settings_;
     std::vector<Command> commands_;
 
     // The current load of the address ("session"): events of older loads are ignored.
     Phase phase_ = Phase::Ready;
-    bool retrying_ = false;
+    bool retrying_ = false;  // the session is a new try of a stream that dropped
     std::uint64_t loadSerial_ = 0;
     std::int64_t sessionFirstEntry_;
     std::int64_t currentEntry_ = 0;
-    std::optional<EndOfFile> pendingEnd_;
-    std::string failure_;
+    std::optional<EndOfFile> pendingEnd_;  // while Ending
+    Failure failure_;
     ReconnectSchedule schedule_;
     FailureDiagnosis diagnosis_;
 
-    // The current attempt, from its start-file on.
+    // What the engine said of the current attempt, from its start-file on.
     bool loaded_ = false;
     bool restarted_ = false;
     bool coreIdle_ = true;
@@ -150,10 +176,9 @@ private:
     bool finite_ = false;
     std::chrono::milliseconds fullestAhead_{};
 
-    // The buffer count on the strip, and when it was taken.
+    // The buffer count in the status, and when it was taken.
     int countShown_ = 0;
     Time countShownAt_{};
-    bool countOnShow_ = false;
 
     std::string title_;
     Time playedBefore_{};
@@ -163,11 +188,12 @@ private:
     std::optional<Time> watchdogAt_;  // the open or buffering bound
     std::optional<Time> retryAt_;
     std::optional<Time> settleAt_;  // an end of file becomes final
-    std::optional<Time> clockAt_;   // the shown second changes
+    std::optional<Time> clockAt_;   // the played second changes
     std::optional<Time> countAt_;   // a held-back buffer count may show
 
-    std::optional<StatusLine> shown_;
-    bool reportedPlaying_ = false;
+    // What the last decide() reported.
+    std::optional<StreamStatus> shown_;
+    bool reportedWanted_ = false;
     std::string reportedTitle_;
 };
 

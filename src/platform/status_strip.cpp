@@ -2,7 +2,6 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QWidget>
 
 #include "platform/font.h"
@@ -27,9 +26,9 @@ void StatusStrip::show(const StatusLine& line) {
 }
 
 std::string StatusStrip::defaultAccessibleName() const {
-    static const QRegularExpression count(QStringLiteral(" \\d+%$"));
+    // A screen reader speaks Connecting, Buffering and Playing, not each percentage.
     StatusLine announced = line_;
-    announced.state = QString::fromStdString(line_.state).remove(count).toStdString();
+    announced.progress.clear();
     return announced.text();
 }
 

@@ -8,9 +8,14 @@ struct StatusLine {
     std::string state;
     std::string title;
     std::string elapsed;
+    // How far the state has come ("40%" while buffering); a screen reader is spared it.
+    std::string progress;
 
-    // The left-hand text: the state, followed by the title when there is one.
-    std::string text() const { return title.empty() ? state : state + ": " + title; }
+    // The left-hand text: the state with its progress, then the title when there is one.
+    std::string text() const {
+        const std::string shown = progress.empty() ? state : state + " " + progress;
+        return title.empty() ? shown : shown + ": " + title;
+    }
 
     bool operator==(const StatusLine&) const = default;
 };

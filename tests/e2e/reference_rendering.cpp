@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         if (argc != 5) return usage();
         platform::StatusStrip strip(form);
         strip.Move(0, 0, 3975, 360);
-        strip.show(StatusLine{argv[2], argv[3], ""});
+        strip.show(StatusLine{.state = argv[2], .title = argv[3]});
         return save(strip, argv[4]) ? 0 : 1;
     }
     return usage();

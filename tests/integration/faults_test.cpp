@@ -146,7 +146,7 @@ TEST_F(Faults, MalformedIcyMetadataKeepsPlaying) {
 
 TEST_F(Faults, StopWhileConnectingEndsTheWatchdogToo) {
     auto options = pcmOptions();
-    options.openTimeout = 1s;
+    options.stream.openTimeout = 1s;
     auto& player = makePlayer(options);
     player.open(server.url("/garbage"));
     pause(200ms);

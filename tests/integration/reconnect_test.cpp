@@ -48,8 +48,8 @@ TEST_F(Reconnect, StationThatComesBackPlaysAgain) {
 
 TEST_F(Reconnect, StationThatStaysAwayIsTriedUntilItIsBack) {
     auto options = pcmOptions();
-    options.reconnectDelays = {200ms, 400ms};
-    options.retryEvery = 1000ms;
+    options.stream.reconnectDelays = {200ms, 400ms};
+    options.stream.retryEvery = 1000ms;
     tune(options);
     icecast->kill();
     EXPECT_TRUE(waitForState("Reconnecting", 20s)) << display.history();
@@ -133,7 +133,7 @@ TEST_F(Reconnect, HttpsStationPlaysOnlyWithATrustedCertificate) {
 
 TEST_F(Reconnect, StopCancelsTheRetries) {
     auto options = pcmOptions();
-    options.reconnectDelays = {1500ms};
+    options.stream.reconnectDelays = {1500ms};
     tune(options);
     icecast->kill();
     ASSERT_TRUE(waitForState("Reconnecting", 20s)) << display.history();

@@ -3,8 +3,18 @@
 #include <mpv/client.h>
 
 #include "media/failure_diagnosis.h"
+#include "media/status_text.h"
 
 using media::FailureDiagnosis;
+
+namespace {
+// The verdict as the strip words it.
+std::string verdict(const FailureDiagnosis& diagnosis, int mpvError) {
+    return media::status_text::line(
+               {.state = media::StreamState::Failed, .failure = diagnosis.verdict(mpvError)})
+        .state;
+}
+}  // namespace
 
 // The log lines are those mpv 0.35 sends for each case.
 TEST(FailureDiagnosis, NamesTheCauseFromTheLogLines) {
@@ -38,7 +48,7 @@ TEST(FailureDiagnosis, NamesTheCauseFromTheLogLines) {
         FailureDiagnosis diagnosis;
         diagnosis.noteLog(c.prefix, c.level, c.line);
         diagnosis.noteLog("stream", "error", "Failed to open http://127.0.0.1/.\n");
-        EXPECT_EQ(diagnosis.verdict(c.error), c.expected) << c.line;
+        EXPECT_EQ(verdict(diagnosis, c.error), c.expected) << c.line;
     }
 }
 
@@ -47,15 +57,15 @@ TEST(FailureDiagnosis, ASoundServerRefusingIsNoSoundDeviceNotTheStation) {
     diagnosis.noteLog("ao/pulse", "error", "Init failed: Connection refused\n");
     diagnosis.noteLog("ao", "error", "Failed to initialize audio driver 'pulse'\n");
     diagnosis.noteLog("cplayer", "error", "Could not open/initialize audio device -> no sound.\n");
-    EXPECT_EQ(diagnosis.verdict(MPV_ERROR_AO_INIT_FAILED), "No sound device");
+    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_AO_INIT_FAILED), "No sound device");
 }
 
 TEST(FailureDiagnosis, ErrorCodeAloneStillSaysSomething) {
     FailureDiagnosis diagnosis;
-    EXPECT_EQ(diagnosis.verdict(MPV_ERROR_UNKNOWN_FORMAT), "Unsupported format");
-    EXPECT_EQ(diagnosis.verdict(MPV_ERROR_AO_INIT_FAILED), "No sound device");
-    EXPECT_EQ(diagnosis.verdict(MPV_ERROR_LOADING_FAILED), "Failed");
-    EXPECT_EQ(diagnosis.verdict(0), "Failed");
+    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_UNKNOWN_FORMAT), "Unsupported format");
+    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_AO_INIT_FAILED), "No sound device");
+    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_LOADING_FAILED), "Failed");
+    EXPECT_EQ(verdict(diagnosis, 0), "Failed");
 }
 
 TEST(FailureDiagnosis, IgnoresHarmlessLinesAndForgetsOnClear) {
@@ -64,17 +74,17 @@ TEST(FailureDiagnosis, IgnoresHarmlessLinesAndForgetsOnClear) {
     diagnosis.noteLog("ffmpeg", "error",
                       "http: Stream ends prematurely at 33, should be 18446744073709551615\n");
     diagnosis.noteLog("ffmpeg", "info", "HTTP error 404 File Not Found\n");
-    EXPECT_EQ(diagnosis.verdict(MPV_ERROR_LOADING_FAILED), "Failed");
+    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_LOADING_FAILED), "Failed");
 
     diagnosis.noteLog("ffmpeg", "error",
                       "tcp: Connection to tcp://127.0.0.1:1 failed: Connection refused\n");
     diagnosis.clear();
-    EXPECT_EQ(diagnosis.verdict(MPV_ERROR_LOADING_FAILED), "Failed");
+    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_LOADING_FAILED), "Failed");
 }
 
 TEST(FailureDiagnosis, TheMostTellingCauseWins) {
     FailureDiagnosis diagnosis;
     diagnosis.noteLog("ffmpeg", "warn", "http: HTTP error 404 File Not Found\n");
     diagnosis.noteLog("cplayer", "error", "Failed to recognize file format.\n");
-    EXPECT_EQ(diagnosis.verdict(MPV_ERROR_UNKNOWN_FORMAT), "Not found (404)");
+    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_UNKNOWN_FORMAT), "Not found (404)");
 }

@@ -5,7 +5,7 @@
 using namespace std::chrono_literals;
 
 TEST(ReconnectSchedule, GrowsThenRunsOut) {
-    media::ReconnectSchedule schedule;
+    media::ReconnectSchedule schedule({1s, 2s, 4s, 8s, 16s});
     for (auto expected : {1s, 2s, 4s, 8s, 16s}) {
         const auto delay = schedule.next();
         ASSERT_TRUE(delay.has_value());

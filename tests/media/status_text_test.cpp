@@ -17,12 +17,17 @@ TEST(StatusText, ElapsedIsMinutesAndSecondsThenHours) {
 }
 
 TEST(StatusText, BufferingPercentStaysInRange) {
-    EXPECT_EQ(text::buffering(40), "Buffering 40%");
-    EXPECT_EQ(text::buffering(-3), "Buffering 0%");
-    EXPECT_EQ(text::buffering(250), "Buffering 100%");
+    const auto buffering = [](int percent) {
+        return text::line({.state = media::StreamState::Buffering, .bufferPercent = percent})
+            .text();
+    };
+    EXPECT_EQ(buffering(40), "Buffering 40%");
+    EXPECT_EQ(buffering(-3), "Buffering 0%");
+    EXPECT_EQ(buffering(250), "Buffering 100%");
 }
 
 TEST(StatusText, TitleFollowsTheState) {
-    EXPECT_EQ((StatusLine{"Playing", "", "0:05"}).text(), "Playing");
-    EXPECT_EQ((StatusLine{"Playing", "Artist - Song", "0:05"}).text(), "Playing: Artist - Song");
+    EXPECT_EQ((StatusLine{.state = "Playing", .elapsed = "0:05"}).text(), "Playing");
+    EXPECT_EQ((StatusLine{.state = "Playing", .title = "Artist - Song", .elapsed = "0:05"}).text(),
+              "Playing: Artist - Song");
 }

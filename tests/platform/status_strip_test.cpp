@@ -68,7 +68,7 @@ protected:
 }  // namespace
 
 TEST_F(StatusStripTest, DrawsGreenOnBlackInsideTheVisibleBand) {
-    strip.show({"Playing", "Bench tone 440 Hz", "1:23"});
+    strip.show({.state = "Playing", .title = "Bench tone 440 Hz", .elapsed = "1:23"});
     const QImage image = render();
     ASSERT_EQ(image.size(), QSize(265, 24));
     int textPixels = 0;
@@ -92,7 +92,7 @@ TEST_F(StatusStripTest, DrawsGreenOnBlackInsideTheVisibleBand) {
 }
 
 TEST_F(StatusStripTest, LongTextIsCutShortOfTheTime) {
-    strip.show({"Playing", std::string(200, 'W'), "12:34"});
+    strip.show({.state = "Playing", .title = std::string(200, 'W'), .elapsed = "12:34"});
     const auto columns = textColumns(render());
     ASSERT_FALSE(columns.empty());
     // Text reaches close to the time but a clear gap separates them.
@@ -108,13 +108,13 @@ TEST_F(StatusStripTest, LongTextIsCutShortOfTheTime) {
 // Counted without guessing how long painting takes: pending updates are handled first, and the
 // change is awaited (bounded) rather than counted after a pause.
 TEST_F(StatusStripTest, RepaintsOnlyWhenTheLineChanges) {
-    strip.show({"Buffering 40%", "", ""});
+    strip.show({.state = "Buffering", .progress = "40%"});
     settle();
     const int before = counter.paints;
-    strip.show({"Buffering 40%", "", ""});
+    strip.show({.state = "Buffering", .progress = "40%"});
     settle();
     EXPECT_EQ(counter.paints, before) << "the same line again paints nothing";
-    strip.show({"Buffering 44%", "", ""});
+    strip.show({.state = "Buffering", .progress = "44%"});
     EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > before; }, 5000));
     EXPECT_EQ(strip.line().text(), "Buffering 44%");
 }

@@ -86,7 +86,7 @@ TEST_F(AccessibilityTest, SkinButtonsPressLikeAClickAndMuteNamesItsNextState) {
 }
 
 TEST_F(AccessibilityTest, TheStripIsNamedByItsStateWithoutTheBufferingCount) {
-    form->MediaPlayer1Strip.show({"Buffering 40%", "", ""});
+    form->MediaPlayer1Strip.show({.state = "Buffering", .progress = "40%"});
     EXPECT_EQ(form->MediaPlayer1Strip.accessibleName(), "Buffering");
     form->MediaPlayer1Strip.show({"Playing", "Song 100%", "0:01"});
     EXPECT_EQ(form->MediaPlayer1Strip.accessibleName(), "Playing: Song 100%");
