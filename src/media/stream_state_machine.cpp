@@ -95,17 +95,10 @@ void StreamStateMachine::resetAttempt() {
     fullestAhead_ = {};
 }
 
-// The phase of a try under way, as the engine's word on it stands.
+// The phase of a try under way, as the engine's word on it stands. An entry that ended stays
+// ended until the next one starts.
 void StreamStateMachine::followEngine() {
-    switch (phase_) {
-        case Phase::Connecting:
-        case Phase::Reconnecting:
-        case Phase::Buffering:
-        case Phase::Playing:
-            break;
-        default:
-            return;
-    }
+    if (!active() || phase_ == Phase::Ending) return;
     if (loaded_ && restarted_ && !coreIdle_) {
         phase_ = Phase::Playing;
     } else if (loaded_ && pausedForCache_) {
