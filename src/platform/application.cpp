@@ -1,14 +1,12 @@
 #include "platform/application.h"
 
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QVariantMap>
 #include <cstdio>
 
 #include "platform/accessibility.h"
+#include "platform/desktop_bus/desktop_notification.h"
 #include "platform/form.h"
 #include "shared/addresses.h"
 
@@ -36,14 +34,8 @@ void tellWithoutWindow(const QString& message) {
     static char name[] = "wavelark";
     static char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
-    QDBusMessage notify = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"),
-        QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    notify << QStringLiteral("Wavelark") << 0u << QStringLiteral("example.skyvane.Wavelark")
-           << QStringLiteral("Wavelark cannot open its window") << message << QStringList()
-           << QVariantMap() << -1;
-    QDBusConnection::sessionBus().call(notify, QDBus::Block, 5000);
+    DesktopNotification::showBeforeExit("Wavelark", addresses::kDesktopId,
+                                        "Wavelark cannot open its window", message.toStdString());
 }
 
 }  // namespace

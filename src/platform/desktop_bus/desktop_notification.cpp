@@ -9,6 +9,24 @@
 
 namespace platform {
 
+namespace {
+
+// A Notify call that replaces notification `id` (0: a new one). Servers may read the body as
+// markup; ours is only ever text.
+QDBusMessage notifyCall(const QString& appName, uint id, const QString& iconName,
+                        const QString& summary, const QString& body, bool transient) {
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    const QVariantMap hints{{"desktop-entry", iconName}, {"transient", transient}};
+    notify << appName << id << iconName << summary << body.toHtmlEscaped() << QStringList() << hints
+           << -1;
+    return notify;
+}
+
+}  // namespace
+
 // Owns the call on its way, so that an answer arriving after the player is gone finds nobody.
 // One call at a time: the next one must carry the number the desktop gave the last, or it
 // would add a notification instead of replacing ours.
@@ -21,16 +39,9 @@ public:
         }
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!bus.isConnected()) return;
-        QDBusMessage notify = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.Notifications"),
-            QStringLiteral("/org/freedesktop/Notifications"),
-            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-        // Servers may read the body as markup; a stream's title is only ever text.
-        const QVariantMap hints{{"desktop-entry", iconName}, {"transient", true}};
-        notify << appName << id << iconName << summary << body.toHtmlEscaped() << QStringList()
-               << hints << -1;
         waiting = true;
-        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(notify), this);
+        auto* watcher = new QDBusPendingCallWatcher(
+            bus.asyncCall(notifyCall(appName, id, iconName, summary, body, true)), this);
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
                          [this](QDBusPendingCallWatcher* call) {
                              QDBusPendingReply<uint> reply = *call;
@@ -61,6 +72,14 @@ DesktopNotification::~DesktopNotification() = default;
 
 void DesktopNotification::show(const std::string& summary, const std::string& body) {
     sender_->send(QString::fromStdString(summary), QString::fromStdString(body));
+}
+
+void DesktopNotification::showBeforeExit(const std::string& appName, const std::string& iconName,
+                                         const std::string& summary, const std::string& body) {
+    QDBusConnection::sessionBus().call(
+        notifyCall(QString::fromStdString(appName), 0, QString::fromStdString(iconName),
+                   QString::fromStdString(summary), QString::fromStdString(body), false),
+        QDBus::Block, 5000);
 }
 
 }  // namespace platform

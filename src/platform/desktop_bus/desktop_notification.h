@@ -18,6 +18,11 @@ public:
     // The summary and the body are plain text.
     void show(const std::string& summary, const std::string& body);
 
+    // One notification from a program about to end: waits up to 5 s for the desktop to take it.
+    // Needs a Qt application object.
+    static void showBeforeExit(const std::string& appName, const std::string& iconName,
+                               const std::string& summary, const std::string& body);
+
 private:
     class Sender;
     std::unique_ptr<Sender> sender_;
