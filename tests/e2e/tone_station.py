@@ -22,8 +22,6 @@ import http.client
 import os
 import pwd
 import socket
-import ssl
-import subprocess
 import threading
 import time
 import urllib.parse
@@ -175,51 +173,15 @@ class ToneStation:
             raise RuntimeError(f"Icecast refused the title for {mount}: {status}")
 
 
-class CertificateAuthority:
-    """A certificate authority of the test's own, and certificates for 127.0.0.1: one it signs
-    and one that signs itself. Paths to PEM files."""
-
-    def __init__(self, folder):
-        self.folder = os.path.join(folder, "tls")
-        os.makedirs(self.folder)
-        self.certificate = self._path("ca.pem")
-        self._openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                      "-subj", "/CN=Wavelark test authority",
-                      "-keyout", self._path("ca.key"), "-out", self.certificate)
-        self._openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
-                      "-keyout", self._path("station.key"), "-out", self._path("station.csr"))
-        with open(self._path("names"), "w") as file:
-            file.write("subjectAltName=IP:127.0.0.1\n")
-        self._openssl("x509", "-req", "-days", "2", "-in", self._path("station.csr"),
-                      "-CA", self.certificate, "-CAkey", self._path("ca.key"),
-                      "-CAcreateserial", "-extfile", self._path("names"),
-                      "-out", self._path("station.pem"))
-        self._openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                      "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                      "-keyout", self._path("self.key"), "-out", self._path("self.pem"))
-        self.signed = (self._path("station.pem"), self._path("station.key"))
-        self.self_signed = (self._path("self.pem"), self._path("self.key"))
-
-    def _path(self, name):
-        return os.path.join(self.folder, name)
-
-    def _openssl(self, *args):
-        subprocess.run(["openssl", *args], check=True, capture_output=True, timeout=60)
-
-
 class Relay:
-    """A front for the station on a port of its own, in this process: plain or https (with a
-    certificate and key), and able to stall every connection it holds (each stays open but
-    carries no further byte) while later ones pass as usual. Players send one request and
+    """A front for the station on a port of its own, in this process, able to stall every
+    connection it holds (each stays open but carries no further byte) while later ones pass as
+    usual. Players send one request and
     then only read, so each connection is one thread that forwards the request, then the
     station's bytes."""
 
-    def __init__(self, station_port, certificate=None, key=None):
+    def __init__(self, station_port):
         self._station_port = station_port
-        self._context = None
-        if certificate:
-            self._context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-            self._context.load_cert_chain(certificate, key)
         self._listener = socket.create_server(("127.0.0.1", 0))
         self.port = self._listener.getsockname()[1]
         self._generation = 0  # connections from an older generation are stalled
@@ -228,8 +190,7 @@ class Relay:
         threading.Thread(target=self._accept, daemon=True).start()
 
     def url(self, mount):
-        scheme = "https" if self._context else "http"
-        return f"{scheme}://127.0.0.1:{self.port}{mount}"
+        return f"http://127.0.0.1:{self.port}{mount}"
 
     def stall(self):
         self._generation += 1
@@ -253,8 +214,6 @@ class Relay:
         upstream = None
         try:
             client.settimeout(10)
-            if self._context:
-                client = self._context.wrap_socket(client, server_side=True)
             request = b""
             while b"\r\n\r\n" not in request:
                 chunk = client.recv(4096)
@@ -270,7 +229,7 @@ class Relay:
                 while generation != self._generation and not self._closing:
                     time.sleep(0.1)
                 client.sendall(data)
-        except (OSError, ssl.SSLError):
+        except OSError:
             pass
         finally:
             for end in (client, upstream):

@@ -101,6 +101,15 @@ protected:
         machine.fileEnded(entry, reason, error, now);
         decide();
     }
+    // The last end counts as final.
+    void settle() { advance(settings.settleDelay); }
+    // The engine starts the try and fails it at once, saying why in its log.
+    void failTry(int error = MPV_ERROR_LOADING_FAILED, const char* log = "") {
+        start();
+        machine.engineLog("ffmpeg", "error", log);
+        end(EndReason::Error, error);
+        settle();
+    }
     // A station that played and went away, now waiting for its first new try.
     void dropAfterPlaying() {
         open();
@@ -108,7 +117,7 @@ protected:
         play();
         advance(1s);
         end(EndReason::Eof);
-        advance(settings.settleDelay);
+        settle();
     }
 
     const Machine::Settings settings = shortWaits();
@@ -141,10 +150,7 @@ TEST_F(StreamLife, DropIsRetriedAfterEachWaitOfTheScheduleThenEveryRetryWait) {
     for (std::size_t i = 0; i < scheduled + 3; ++i) {
         toNextWake();
         tries.push_back(now);
-        start();
-        machine.engineLog("ffmpeg", "error", failures[i % failures.size()]);
-        end(EndReason::Error, MPV_ERROR_LOADING_FAILED);
-        advance(settings.settleDelay);
+        failTry(MPV_ERROR_LOADING_FAILED, failures[i % failures.size()]);
         EXPECT_EQ(state(), "Reconnecting\u2026");
     }
     ASSERT_EQ(loads.size(), tries.size());
@@ -171,12 +177,10 @@ TEST_F(StreamLife, StationThatNeverPlayedFailsWhenTheScheduleRunsOut) {
     start();
     machine.fileLoaded(now);
     end(EndReason::Eof);  // loaded but never played
-    advance(settings.settleDelay);
+    settle();
     for (std::size_t i = 0; i < settings.reconnectDelays.size(); ++i) {
         toNextWake();
-        start();
-        end(EndReason::Error, MPV_ERROR_LOADING_FAILED);
-        advance(settings.settleDelay);
+        failTry();
     }
     EXPECT_EQ(state(), "Failed");
     EXPECT_FALSE(wakeAt);
@@ -198,10 +202,7 @@ TEST_F(StreamLife, UntrustedCertificateAndMissingSoundDeviceAreFinal) {
     for (const auto& c : cases) {
         dropAfterPlaying();
         toNextWake();
-        start();
-        machine.engineLog("ffmpeg", "error", c.log);
-        end(EndReason::Error, c.error);
-        advance(settings.settleDelay);
+        failTry(c.error, c.log);
         EXPECT_EQ(state(), c.expected);
         EXPECT_FALSE(wakeAt) << c.expected;
     }
@@ -214,7 +215,7 @@ TEST_F(StreamLife, LogLinesNameTheFailureOnceTheEndSettles) {
                       "tcp: Connection to tcp://127.0.0.1:1 failed: Connection refused");
     end(EndReason::Error, MPV_ERROR_LOADING_FAILED);
     EXPECT_EQ(state(), "Connecting\u2026");
-    advance(settings.settleDelay);
+    settle();
     EXPECT_EQ(state(), "Connection refused");
 }
 
@@ -253,7 +254,7 @@ TEST_F(StreamLife, ResumeReloadsAWantedStationAndTheNetworkCutsTheWaitShort) {
     start();
     play();
     end(EndReason::Eof);
-    advance(settings.settleDelay);
+    settle();
     EXPECT_EQ(state(), "Reconnecting\u2026");
     machine.networkConnected(now);
     decide();
@@ -270,14 +271,12 @@ TEST_F(StreamLife, ResumeReloadsAWantedStationAndTheNetworkCutsTheWaitShort) {
 TEST_F(StreamLife, StreamThatPlaysAgainEarnsTheWholeScheduleBack) {
     dropAfterPlaying();
     toNextWake();
-    start();
-    end(EndReason::Error, MPV_ERROR_LOADING_FAILED);
-    advance(settings.settleDelay);
+    failTry();
     toNextWake();
     start();
     play();
     end(EndReason::Eof);
-    advance(settings.settleDelay);
+    settle();
     toNextWake();
     EXPECT_EQ(loads.back() - loads[loads.size() - 2],
               settings.reconnectDelays[0] + settings.settleDelay);
@@ -380,7 +379,7 @@ TEST_F(StreamLife, StopInEveryPhaseLeavesNothingWaiting) {
              start();
              play();
              end(EndReason::Eof);
-             advance(settings.settleDelay);
+             settle();
          }},
     };
     for (const auto& [name, reach] : phases) {
@@ -427,7 +426,7 @@ TEST_F(StreamLife, EventsOfAnEarlierLoadChangeNothing) {
     machine.loadReplied(staleSerial, false, std::nullopt, now);
     machine.fileEnded(staleEntry, EndReason::Error, MPV_ERROR_LOADING_FAILED, now);
     decide();
-    advance(settings.settleDelay);
+    settle();
     EXPECT_EQ(state(), "Connecting\u2026");
     EXPECT_EQ(stops, 0);
     play();
