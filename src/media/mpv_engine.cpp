@@ -33,6 +33,9 @@ constexpr std::pair<const char*, const char*> kEngineOptions[] = {
     {"vid", "no"},
     {"audio-display", "no"},
     {"idle", "yes"},
+    // When the sound server goes away (a restart after an update, a crash), the stream plays on
+    // into nothing instead of ending, so the sound can come back without a new connection.
+    {"audio-fallback-to-null", "yes"},
     {"cache", "yes"},
     {"cache-pause-initial", "yes"},
     {"cache-pause-wait", "5"},
@@ -66,16 +69,17 @@ void feedMetadata(StreamStateMachine& machine, const mpv_node* metadata) {
 void feedCacheState(StreamStateMachine& machine, const mpv_node& state,
                     std::chrono::milliseconds now) {
     if (state.format != MPV_FORMAT_NODE_MAP) return;
-    double ahead = 0;
+    // The stream time of the newest data in the cache: it stands still while no byte comes.
+    double end = 0;
     bool endReached = false;
     for (int i = 0; i < state.u.list->num; ++i) {
         const std::string_view key = state.u.list->keys[i];
         const mpv_node& value = state.u.list->values[i];
-        if (key == "cache-duration" && value.format == MPV_FORMAT_DOUBLE) ahead = value.u.double_;
+        if (key == "cache-end" && value.format == MPV_FORMAT_DOUBLE) end = value.u.double_;
         if (key == "eof" && value.format == MPV_FORMAT_FLAG) endReached = value.u.flag != 0;
     }
-    machine.bufferAhead(std::chrono::milliseconds(static_cast<std::int64_t>(ahead * 1000)),
-                        endReached, now);
+    machine.bufferEnd(std::chrono::milliseconds(static_cast<std::int64_t>(end * 1000)), endReached,
+                      now);
 }
 
 }  // namespace
@@ -123,10 +127,12 @@ mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, d
     // Live streams have no size; a file served whole does. (Duration is no help: mpv learns
     // a live stream's length once its end is in the cache.)
     mpv.observeProperty(handle, kFileSize, "file-size", MPV_FORMAT_INT64);
+    mpv.observeProperty(handle, kSoundOutput, "current-ao", MPV_FORMAT_STRING);
     return handle;
 }
 
-void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now) {
+void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now,
+               bool nullOutputChosen) {
     switch (event.event_id) {
         case MPV_EVENT_COMMAND_REPLY: {
             // loadfile answers with the id of the entry it added.
@@ -188,6 +194,14 @@ void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono:
                 case kMetadata:
                     if (property.format == MPV_FORMAT_NODE)
                         feedMetadata(machine, static_cast<const mpv_node*>(property.data));
+                    break;
+                case kSoundOutput:
+                    // Unavailable between entries and while the output reopens: no news.
+                    if (property.format == MPV_FORMAT_STRING) {
+                        const std::string_view output =
+                            *static_cast<const char* const*>(property.data);
+                        machine.soundOutputChanged(output != "null" || nullOutputChosen);
+                    }
                     break;
             }
             break;

@@ -16,7 +16,8 @@ enum MpvProperty : std::uint64_t {
     kBufferingState,
     kMetadata,
     kFileSize,
-    // Not watched: asked for once per played second (see StreamStateMachine::bufferAhead).
+    kSoundOutput,
+    // Not watched: asked for once per played second (see StreamStateMachine::bufferEnd).
     kCacheState
 };
 
@@ -26,7 +27,9 @@ enum MpvProperty : std::uint64_t {
 mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, double volume,
                            bool muted);
 
-// Hands one of mpv's events to the machine in its own terms.
-void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now);
+// Hands one of mpv's events to the machine in its own terms. With the null output chosen (tests),
+// playing into it is no missing sound device.
+void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now,
+               bool nullOutputChosen);
 
 }  // namespace media

@@ -1,6 +1,5 @@
 #include "media/stream_state_machine.h"
 
-#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -35,6 +34,7 @@ bool StreamStateMachine::active() const {
         case Phase::Reconnecting:
         case Phase::Buffering:
         case Phase::Playing:
+        case Phase::SoundAway:
         case Phase::Ending:
             return true;
         case Phase::Ready:
@@ -69,6 +69,16 @@ void StreamStateMachine::begin(bool retry, Time now) {
     }
     commands_.push_back({Command::Load, ++loadSerial_});
     watchdogAt_ = now + settings_.openTimeout;
+    startAt_ = now + settings_.engineStartBound;
+}
+
+void StreamStateMachine::replaceStuckEngine(Time now) {
+    commands_.push_back({Command::ReplaceEngine});
+    // A fresh engine numbers its entries from 1 again and has no sound output yet.
+    sessionFirstEntry_ = kNoEntry;
+    soundAway_ = false;
+    commands_.push_back({Command::Load, ++loadSerial_});
+    startAt_ = now + settings_.engineStartBound;
 }
 
 void StreamStateMachine::endSession(Time now) {
@@ -80,8 +90,10 @@ void StreamStateMachine::endSession(Time now) {
     currentEntry_ = 0;
     pendingEnd_.reset();
     watchdogAt_.reset();
+    startAt_.reset();
     retryAt_.reset();
     settleAt_.reset();
+    soundRetryAt_.reset();
     resetAttempt();
 }
 
@@ -92,14 +104,16 @@ void StreamStateMachine::resetAttempt() {
     pausedForCache_ = false;
     bufferingPercent_ = 0;
     finite_ = false;
-    fullestAhead_ = {};
+    bufferEnd_.reset();
 }
 
 // The phase of a try under way, as the engine's word on it stands. An entry that ended stays
 // ended until the next one starts.
 void StreamStateMachine::followEngine() {
     if (!active() || phase_ == Phase::Ending) return;
-    if (loaded_ && restarted_ && !coreIdle_) {
+    if (loaded_ && soundAway_) {
+        phase_ = Phase::SoundAway;
+    } else if (loaded_ && restarted_ && !coreIdle_) {
         phase_ = Phase::Playing;
     } else if (loaded_ && pausedForCache_) {
         // paused-for-cache flips to no for a moment when a stream loads, before buffering has
@@ -147,13 +161,12 @@ void StreamStateMachine::settleEnd(Time now) {
     if (!pendingEnd_ || phase_ != Phase::Ending) return;
     const EndOfFile end = *pendingEnd_;
     pendingEnd_.reset();
-    // Retrying cannot help these, unless the stream had played before and the server now
-    // answers with something else for a while.
-    // A certificate that is not trusted does not mend itself either.
-    const bool noDevice =
-        FailureDiagnosis::noSoundDevice(end.error) || diagnosis_.certificateRefused();
-    const bool hopeless = noDevice || FailureDiagnosis::unplayable(end.error);
-    if (noDevice || (hopeless && !retrying_)) {
+    // No new try mends a certificate that is not trusted, nor a sound device on a machine
+    // where none ever opened. An unplayable stream is final too, unless the stream had played
+    // before and the server now answers with something else for a while.
+    const bool final = diagnosis_.certificateRefused() ||
+                       (FailureDiagnosis::noSoundDevice(end.error) && !soundOpened_);
+    if (final || (FailureDiagnosis::unplayable(end.error) && !retrying_)) {
         giveUp(diagnosis_.verdict(end.error), now);
     } else if (end.loaded && end.reason == EndReason::Eof && end.finite) {
         // A file with a length, not a live stream, has simply ended.
@@ -182,6 +195,7 @@ void StreamStateMachine::loadReplied(std::uint64_t serial, bool ok,
 
 void StreamStateMachine::fileStarted(std::int64_t entry, Time now) {
     if (!inSession(entry)) return;
+    startAt_.reset();
     // One wait covers the whole way from the address to audio, however many entries a playlist
     // expands into: a playlist that names itself expands for ever and must still time out.
     // Only an entry after one that played starts a wait of its own.
@@ -252,12 +266,24 @@ void StreamStateMachine::titleSent(std::string_view raw) {
     if (attemptStarted()) title_ = decodeIcyTitle(raw);
 }
 
-void StreamStateMachine::bufferAhead(std::chrono::milliseconds ahead, bool endReached, Time now) {
+void StreamStateMachine::bufferEnd(std::chrono::milliseconds end, bool endReached, Time now) {
     // Bytes stopped coming while the socket stays open (a suspend, a dropped Wi-Fi): a new
     // connection now plays sooner than waiting for the buffer to empty and the network timeout.
+    // Bytes that come slowly are no stall: the connection is kept, and mpv buffers again.
     if (phase_ != Phase::Playing || endReached || finite_) return;
-    fullestAhead_ = std::max(fullestAhead_, ahead);
-    if (fullestAhead_ - ahead >= settings_.stallBound) begin(true, now);
+    if (bufferEnd_ != end) {
+        bufferEnd_ = end;
+        bufferMovedAt_ = now;
+    } else if (now - bufferMovedAt_ >= settings_.stallBound) {
+        begin(true, now);
+    }
+}
+
+void StreamStateMachine::soundOutputChanged(bool available) {
+    // The engine's output outlives an entry: it is noted whatever plays.
+    soundAway_ = !available;
+    if (available) soundOpened_ = true;
+    if (attemptStarted()) followEngine();
 }
 
 void StreamStateMachine::systemResumed(Time now) {
@@ -293,16 +319,23 @@ void StreamStateMachine::wake(Time now) {
     // The clock and a held-back count need only the update() that follows.
     if (due(clockAt_, now)) clockAt_.reset();
     if (due(countAt_, now)) countAt_.reset();
+    if (due(soundRetryAt_, now)) {
+        soundRetryAt_.reset();
+        commands_.push_back({Command::ReloadSound});
+    }
     // The rest in the order they fell due; each may cancel the others.
     for (;;) {
         std::optional<Time> next;
-        for (const auto* at : {&watchdogAt_, &retryAt_, &settleAt_}) {
+        for (const auto* at : {&watchdogAt_, &startAt_, &retryAt_, &settleAt_}) {
             if (due(*at, now)) earliest(next, *at);
         }
         if (!next) return;
         if (watchdogAt_ == next) {
             watchdogAt_.reset();
             onWatchdog(now);
+        } else if (startAt_ == next) {
+            startAt_.reset();
+            replaceStuckEngine(now);
         } else if (retryAt_ == next) {
             retryAt_.reset();
             begin(true, now);
@@ -318,9 +351,13 @@ Time StreamStateMachine::played(Time now) const {
 }
 
 void StreamStateMachine::update(Time now) {
+    // Where no sound output ever opened, none is coming: say so instead of trying for ever.
+    if (phase_ == Phase::SoundAway && !soundOpened_) giveUp({Failure::Cause::NoSoundDevice}, now);
+
     const bool playing = phase_ == Phase::Playing;
     if (playing && !playingSince_) {
         playingSince_ = now;
+        bufferEnd_.reset();
         // Audio flows: the try worked, and a later drop gets the whole schedule again.
         watchdogAt_.reset();
         retrying_ = false;
@@ -329,7 +366,16 @@ void StreamStateMachine::update(Time now) {
         playedBefore_ += now - *playingSince_;
         playingSince_.reset();
         // A stall: the buffer has this long to fill again before the stream counts as lost.
-        if (attemptStarted() && loaded_) watchdogAt_ = now + settings_.bufferTimeout;
+        // (Into a missing sound output the stream plays on; only the sound is waited for.)
+        if (attemptStarted() && loaded_ && phase_ != Phase::SoundAway) {
+            watchdogAt_ = now + settings_.bufferTimeout;
+        }
+    }
+
+    if (phase_ != Phase::SoundAway) {
+        soundRetryAt_.reset();
+    } else if (!soundRetryAt_) {
+        soundRetryAt_ = now + settings_.soundRetryEvery;
     }
 
     // A count that comes sooner after the one on show waits for its turn.
@@ -375,6 +421,9 @@ StreamStatus StreamStateMachine::status(Time now) const {
             status.state = StreamState::Playing;
             status.title = title_;
             break;
+        case Phase::SoundAway:
+            status.state = StreamState::NoSound;
+            break;
         case Phase::Ending:
             status.state = pendingEnd_->shows;
             break;
@@ -412,7 +461,8 @@ StreamStateMachine::Decisions StreamStateMachine::decide(Time now) {
         decisions.playbackChanged = true;
     }
 
-    for (const auto* at : {&watchdogAt_, &retryAt_, &settleAt_, &clockAt_, &countAt_}) {
+    for (const auto* at :
+         {&watchdogAt_, &startAt_, &retryAt_, &settleAt_, &clockAt_, &countAt_, &soundRetryAt_}) {
         earliest(decisions.wakeAt, *at);
     }
     return decisions;

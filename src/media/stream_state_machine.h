@@ -37,11 +37,18 @@ public:
         // Once those are used up, the wait between tries of a station that played since it was
         // chosen: it is tried for as long as the listener wants it.
         std::chrono::milliseconds retryEvery{30000};
-        // While data flows, a live stream's buffer ahead stays as full as the pre-buffer left
-        // it (about 5 s); when it has fallen this far below its fullest, no data came for that
-        // long, and the connection is replaced before the buffer runs dry. (mpv's cache speed
-        // is no help: it keeps its last figure while the socket is silent.)
+        // While a stream plays, the end of its buffer moves on as data arrives, slowly on a
+        // link slower than the stream; when it has stood still this long, no data came, and the
+        // connection is replaced before the buffer runs dry. (mpv's cache speed is no help: it
+        // keeps its last figure while the socket is silent.)
         std::chrono::milliseconds stallBound{2500};
+        // mpv starts a new entry within a few milliseconds of the load, unless the engine waits
+        // for an earlier opener (a name lookup that hangs cannot be cut short); past this bound
+        // the load goes to a fresh engine.
+        std::chrono::milliseconds engineStartBound{1000};
+        // While the sound server is away, how often the engine tries to reach it again: a local,
+        // cheap try that leaves the station's connection as it is.
+        std::chrono::milliseconds soundRetryEvery{2000};
         // How long an end of file waits for mpv to move on to a further entry of a playlist
         // before it counts as the end of the stream. Log lines that explain a failure also
         // arrive after the end-file event, so this wait lets them in too.
@@ -53,8 +60,10 @@ public:
     };
 
     // What the engine is to do. A load replaces whatever plays; its reply carries the serial.
+    // ReloadSound opens the sound output again; ReplaceEngine leaves the engine to end on its
+    // own, and the next load goes to a fresh one.
     struct Command {
-        enum Kind { Load, Stop } kind;
+        enum Kind { Load, Stop, ReloadSound, ReplaceEngine } kind;
         std::uint64_t serial = 0;
         bool operator==(const Command&) const = default;
     };
@@ -64,8 +73,8 @@ public:
         std::optional<StreamStatus> status;  // when it changed
         bool playbackChanged = false;        // wanted() or streamTitle() changed
         std::optional<Time> wakeAt;  // when to call wake(); none while nothing waits on time
-        // Report the buffer ahead with bufferAhead(): once per played second, on the wake that
-        // moves the strip's clock, so watching for a stall costs no wake of its own.
+        // Report the buffer with bufferEnd(): once per played second, on the wake that moves
+        // the strip's clock, so watching for a stall costs no wake of its own.
         bool sampleBuffer = false;
     };
 
@@ -92,8 +101,11 @@ public:
     void sizeKnown(bool hasSize);
     // The title the stream sends, as it comes (ICY title bytes or a tag).
     void titleSent(std::string_view raw);
-    // How much stream the engine holds ahead of playback, and whether it has the stream's end.
-    void bufferAhead(std::chrono::milliseconds ahead, bool endReached, Time now);
+    // How far into the stream the engine's buffer reaches, and whether it has the stream's end.
+    void bufferEnd(std::chrono::milliseconds end, bool endReached, Time now);
+    // The sound output opened (available), or the engine plays into nothing because the sound
+    // server went away or was never there.
+    void soundOutputChanged(bool available);
     void engineLog(std::string_view prefix, std::string_view level, std::string_view text);
     // The engine shut down by itself, or could not be started at all.
     void engineLost(Time now);
@@ -125,7 +137,8 @@ private:
         Reconnecting,  // a new try of a stream that dropped, likewise
         Buffering,
         Playing,
-        Ending,  // the entry ended; a further entry of a playlist may start yet
+        SoundAway,  // the stream plays on, but the sound server is gone; tried until it is back
+        Ending,     // the entry ended; a further entry of a playlist may start yet
         WaitingToRetry,
         Stopped,  // by the listener, or a file with a length that played to its end
         Failed,   // failure_ says why
@@ -139,6 +152,7 @@ private:
     };
 
     void begin(bool retry, Time now);
+    void replaceStuckEngine(Time now);
     void endSession(Time now);
     void resetAttempt();
     void followEngine();
@@ -174,7 +188,13 @@ private:
     bool pausedForCache_ = false;
     int bufferingPercent_ = 0;
     bool finite_ = false;
-    std::chrono::milliseconds fullestAhead_{};
+    bool soundAway_ = false;
+    // The buffer's end at the last sample, and when it last moved.
+    std::optional<std::chrono::milliseconds> bufferEnd_;
+    Time bufferMovedAt_{};
+
+    // A sound output opened since the program started: only then may a missing one come back.
+    bool soundOpened_ = false;
 
     // The buffer count in the status, and when it was taken.
     int countShown_ = 0;
@@ -186,6 +206,8 @@ private:
 
     // What waits on time.
     std::optional<Time> watchdogAt_;  // the open or buffering bound
+    std::optional<Time> startAt_;     // the engine has not started the load
+    std::optional<Time> soundRetryAt_;
     std::optional<Time> retryAt_;
     std::optional<Time> settleAt_;  // an end of file becomes final
     std::optional<Time> clockAt_;   // the played second changes

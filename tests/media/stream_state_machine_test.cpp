@@ -24,6 +24,8 @@ TEST(StreamSettings, TheProductsWaitsAndBounds) {
               (std::vector<std::chrono::milliseconds>{1s, 2s, 4s, 8s, 16s}));
     EXPECT_EQ(settings.retryEvery, 30s);
     EXPECT_EQ(settings.stallBound, 2500ms);
+    EXPECT_EQ(settings.engineStartBound, 1000ms);
+    EXPECT_EQ(settings.soundRetryEvery, 2000ms);
     EXPECT_EQ(settings.settleDelay, 150ms);
     EXPECT_EQ(settings.bufferCountStep, 250ms);
 }
@@ -36,6 +38,8 @@ Machine::Settings shortWaits() {
     settings.retryEvery = 100ms;
     settings.settleDelay = 5ms;
     settings.bufferCountStep = 60ms;
+    settings.engineStartBound = 50ms;
+    settings.soundRetryEvery = 30ms;
     return settings;
 }
 
@@ -52,11 +56,20 @@ protected:
         machine.update(now);
         auto decisions = machine.decide(now);
         for (const auto& command : decisions.commands) {
-            if (command.kind == Machine::Command::Load) {
-                loads.push_back(now);
-                serial = command.serial;
-            } else {
-                ++stops;
+            switch (command.kind) {
+                case Machine::Command::Load:
+                    loads.push_back(now);
+                    serial = command.serial;
+                    break;
+                case Machine::Command::Stop:
+                    ++stops;
+                    break;
+                case Machine::Command::ReloadSound:
+                    ++soundTries;
+                    break;
+                case Machine::Command::ReplaceEngine:
+                    ++freshEngines;
+                    break;
             }
         }
         if (decisions.status) shown.push_back({now, media::status_text::line(*decisions.status)});
@@ -127,6 +140,8 @@ protected:
     std::vector<Time> loads;
     std::uint64_t serial = 0;
     int stops = 0;
+    int soundTries = 0;
+    int freshEngines = 0;
     std::int64_t entry = 0;
     std::vector<Shown> shown;
     int samples = 0;
@@ -219,25 +234,85 @@ TEST_F(StreamLife, LogLinesNameTheFailureOnceTheEndSettles) {
     EXPECT_EQ(state(), "Connection refused");
 }
 
-// The buffer ahead is asked for once per played second; while data flows it stays about as full
-// as the pre-buffer left it, so a fall by the stall bound means nothing came for that long.
-TEST_F(StreamLife, StalledStreamIsReplacedBeforeTheBufferRunsDry) {
+// The buffer is asked for once per played second; its end moves on while bytes come, however
+// slowly, and stands still when none come.
+TEST_F(StreamLife, StreamIsReplacedWhenNoBytesComeNotWhenTheyComeSlowly) {
     open();
     start();
     play();
     advance(3500ms);
     EXPECT_EQ(samples, 4);  // at 0:00, 0:01, 0:02 and 0:03, nothing in between
-    const Time fullest = 4900ms;
-    machine.bufferAhead(fullest, false, now);
-    machine.bufferAhead(fullest - settings.stallBound, true, now);  // the end is in: no stall
-    machine.bufferAhead(fullest - settings.stallBound + 100ms, false, now);
+    // A link at 90 % of the stream's rate, for longer than the bound.
+    Time end = 4900ms;
+    for (int second = 0; second < 10; ++second, end += 900ms) {
+        machine.bufferEnd(end, false, now);
+        advance(1s);
+    }
+    EXPECT_EQ(loads.size(), 1u);
+    machine.bufferEnd(end, false, now);
+    advance(settings.stallBound - 1ms);
+    machine.bufferEnd(end, true, now);  // the end is in: no stall
+    machine.bufferEnd(end, false, now);
     decide();
     EXPECT_EQ(loads.size(), 1u);
-    machine.bufferAhead(fullest - settings.stallBound, false, now);
+    advance(1ms);
+    machine.bufferEnd(end, false, now);
     decide();
     EXPECT_EQ(loads.size(), 2u);
     EXPECT_EQ(state(), "Reconnecting\u2026");
-    EXPECT_EQ(shown.back().line.elapsed, "0:03");
+    EXPECT_EQ(shown.back().line.elapsed, "0:16");
+}
+
+TEST_F(StreamLife, SoundDeviceThatNeverOpenedIsFinalOneThatWentAwayIsWaitedFor) {
+    open();
+    start();
+    play();
+    machine.soundOutputChanged(false);
+    decide();
+    EXPECT_EQ(state(), "No sound device");
+    EXPECT_EQ(stops, 1);
+    EXPECT_FALSE(wakeAt);
+
+    open();
+    start();
+    machine.soundOutputChanged(true);
+    play();
+    advance(1s);
+    machine.soundOutputChanged(false);  // the server went away; the stream plays on into nothing
+    decide();
+    EXPECT_EQ(state(), "No sound device");
+    EXPECT_TRUE(machine.wanted());
+    // No watchdog and no new connection while away: only the sound output is tried again.
+    advance(settings.bufferTimeout + settings.openTimeout);
+    EXPECT_EQ(soundTries,
+              (settings.bufferTimeout + settings.openTimeout) / settings.soundRetryEvery);
+    EXPECT_EQ(loads.size(), 2u);
+    machine.soundOutputChanged(true);
+    decide();
+    EXPECT_EQ(state(), "Playing");
+    const int tries = soundTries;
+    advance(10 * settings.soundRetryEvery);
+    EXPECT_EQ(soundTries, tries);
+}
+
+// An engine waiting for an earlier opener (a name lookup that hangs) does not start the load.
+TEST_F(StreamLife, LoadTheEngineDoesNotStartGoesToAFreshEngine) {
+    open();
+    start();
+    advance(2 * settings.engineStartBound);
+    EXPECT_EQ(freshEngines, 0);
+
+    open();
+    advance(settings.engineStartBound - 1ms);
+    EXPECT_EQ(freshEngines, 0);
+    advance(1ms);
+    EXPECT_EQ(freshEngines, 1);
+    ASSERT_EQ(loads.size(), 3u);
+    entry = 0;  // a fresh engine counts its entries from 1 again
+    start();
+    play();
+    EXPECT_EQ(state(), "Playing");
+    EXPECT_EQ(freshEngines, 1);
 }
 
 TEST_F(StreamLife, ResumeReloadsAWantedStationAndTheNetworkCutsTheWaitShort) {
