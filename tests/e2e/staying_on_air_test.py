@@ -170,21 +170,21 @@ def an_outage_of_a_minute(session):
                   heard - back <= AFTER_OUTAGE, f"{heard - back:.2f} s")
 
 
+def _within(session, what, seconds, limit):
+    session.check(f"{what} within {limit:.0f} s", seconds <= limit, f"{seconds:.2f} s")
+
+
 def _sound_server_away(session, away):
-    sound = session.sound
     gone = time.monotonic()
-    sound.stop()
+    session.sound.stop()
     session.player.shows_status("No sound device", "", timeout=away)
     time.sleep(max(0.0, gone + away - time.monotonic()))
-    sound.start()
+    session.sound.start()
     back = time.monotonic()
-    session.recorder = sound.record()
+    session.recorder = session.sound.record()
     heard = session.recorder.wait_for_tone(TONE, back, AFTER_SOUND_SERVER + 5)
-    session.note(f"sound server away {away:.0f} s: sound back {heard - back:.2f} s after its "
-                 "return, with no click")
-    session.check(f"sound server away {away:.0f} s: the sound is back within "
-                  f"{AFTER_SOUND_SERVER:.0f} s", heard - back <= AFTER_SOUND_SERVER,
-                  f"{heard - back:.2f} s")
+    _within(session, f"sound server away {away:.0f} s: the sound is back with no click",
+            heard - back, AFTER_SOUND_SERVER)
 
 
 def the_sound_server_restarts(session):
@@ -205,65 +205,54 @@ def the_default_sink_is_replaced(session):
     moved = time.monotonic()
     session.recorder = sound.record("other")
     heard = session.recorder.wait_for_tone(TONE, moved, AFTER_SOUND_SERVER + 5)
-    session.note(f"sink replaced: sound on the new one {heard - moved:.2f} s later")
-    session.check("the sound goes on on the new default sink",
-                  heard - moved <= AFTER_SOUND_SERVER, f"{heard - moved:.2f} s")
+    _within(session, "the sound goes on on the new default sink", heard - moved,
+            AFTER_SOUND_SERVER)
 
 
-def _asked(names, before, limit):
-    wait_until(lambda: names.questions > before, limit, "the player to ask the name server")
+def _click_hanging(session):
+    asked = session.names.questions
+    session.player.click(slot(1))
+    wait_until(lambda: session.names.questions > asked, 10, "the player to ask the name server")
 
 
 def a_hanging_lookup_holds_nothing(session):
-    names, player, desktop = session.names, session.player, session.desktop
-    if names is None:
+    player, desktop = session.player, session.desktop
+    if session.names is None:
         session.note("left out: a mount namespace of the player's own needs root")
         return
-    before = names.questions
-    player.click(slot(1))
     hanging = time.monotonic()
-    _asked(names, before, 10)
+    _click_hanging(session)
     heard, clicked = _tune(session, 0)
-    session.note(f"with a lookup hanging: the next station heard {heard - clicked:.2f} s after "
-                 "its click")
-    session.check(f"with a lookup hanging the next station is heard within {NEXT_STATION:.0f} s",
-                  heard - clicked <= NEXT_STATION, f"{heard - clicked:.2f} s")
+    _within(session, "with a lookup hanging the next station is heard", heard - clicked,
+            NEXT_STATION)
     # Past the hanging station's own open bound (10 s): nothing is blamed on the one after it.
     time.sleep(max(0.0, hanging + 11 - time.monotonic()))
     player.shows_status("Playing", "", timeout=2)
-    session.check("the station chosen after the hanging one still plays", True)
 
-    before = names.questions
-    player.click(slot(1))
-    _asked(names, before, 10)
+    _click_hanging(session)
     desktop.activate(player.window.id)
     desktop.key("alt+F4")
     closed = time.monotonic()
     wait_until(lambda: player.window_on_show() is None, 10, "the window to go")
-    gone = time.monotonic()
+    _within(session, "with a lookup hanging Exit takes the window away", time.monotonic() - closed,
+            1.0)
     code = player.wait_for_exit(15)
-    ended = time.monotonic()
-    session.note(f"Exit with a lookup hanging: window gone after {gone - closed:.2f} s, process "
-                 f"ended after {ended - closed:.2f} s")
-    session.check(f"with a lookup hanging Exit ends the program within {EXIT_ENDS:.0f} s",
-                  code == 0 and ended - closed <= EXIT_ENDS, f"{ended - closed:.2f} s, code {code}")
+    _within(session, f"and ends the program (code {code})",
+            time.monotonic() - closed if code == 0 else float("inf"), EXIT_ENDS)
 
 
 def a_slow_link_plays_on_one_connection(session):
-    slow, recorder = session.slow, session.recorder
     logged = len(session.processes.log("wavelark"))
     clicked = time.monotonic()
     session.player.click(slot(2))
-    samples = recorder.between(clicked, clicked + SLOW_SPAN)
-    heard = sum(1 for first in range(0, len(samples) - BLOCK + 1, BLOCK)
-                if recorder.heard(samples[first : first + BLOCK], TONE)) * BLOCK / RATE
+    samples = session.recorder.between(clicked, clicked + SLOW_SPAN)
+    heard = sum(session.recorder.heard(samples[first : first + BLOCK], TONE)
+                for first in range(0, len(samples) - BLOCK + 1, BLOCK)) * BLOCK / RATE
     buffering = session.processes.log("wavelark")[logged:].count("media: state: Buffering")
-    session.note(f"a link at 90 %: heard {heard:.1f} s of {SLOW_SPAN:.0f} s on "
-                 f"{slow.connections} connection(s), buffering {buffering} time(s)")
-    session.check("a link at 90 % plays on one connection", slow.connections == 1,
-                  f"{slow.connections} connections")
-    session.check("a link at 90 % plays most of the time", heard >= 0.75 * SLOW_SPAN,
-                  f"{heard:.1f} s")
+    session.check(f"a link at 90 % plays most of {SLOW_SPAN:.0f} s on one connection",
+                  heard >= 0.75 * SLOW_SPAN and session.slow.connections == 1,
+                  f"heard {heard:.1f} s, {session.slow.connections} connection(s), "
+                  f"buffering {buffering} time(s)")
 
 
 def _mock_call(session, service, path, method, *args):
