@@ -105,16 +105,12 @@ void MpvMediaPlayer::endEngine() {
 
 void MpvMediaPlayer::setVolume(int hundredthsOfDecibel) {
     volume_ = clampVolume(hundredthsOfDecibel);
-    if (!handle_) return;
-    double value = mpvVolumeFor(volume_);
-    mpv_->setPropertyAsync(handle_, 0, "volume", MPV_FORMAT_DOUBLE, &value);
+    if (handle_) media::setVolume(*mpv_, handle_, mpvVolumeFor(volume_));
 }
 
 void MpvMediaPlayer::setMute(bool muted) {
     muted_ = muted;
-    if (!handle_) return;
-    int flag = muted ? 1 : 0;
-    mpv_->setPropertyAsync(handle_, 0, "mute", MPV_FORMAT_FLAG, &flag);
+    if (handle_) media::setMute(*mpv_, handle_, muted_);
 }
 
 void MpvMediaPlayer::play() {
@@ -208,7 +204,6 @@ void MpvMediaPlayer::drain() {
 
 void MpvMediaPlayer::carryOut() {
     const Time at = now();
-    machine_.update(at);
     const auto decisions = machine_.decide(at);
     bool engineFailed = false;
     for (const auto& command : decisions.commands) {
@@ -238,7 +233,7 @@ void MpvMediaPlayer::carryOut() {
         }
     }
     if (decisions.sampleBuffer && handle_) {
-        mpv_->getPropertyAsync(handle_, kCacheState, "demuxer-cache-state", MPV_FORMAT_NODE);
+        askCacheState(*mpv_, handle_);
     }
     if (decisions.status) {
         const StreamStatus& status = *decisions.status;

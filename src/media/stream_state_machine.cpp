@@ -28,6 +28,11 @@ StreamStateMachine::StreamStateMachine(Settings settings)
       sessionFirstEntry_(kNoEntry),
       schedule_(settings_.reconnectDelays) {}
 
+bool StreamStateMachine::reconnecting() const {
+    return phase_ == Phase::Reconnecting || phase_ == Phase::WaitingToRetry ||
+           (phase_ == Phase::Ending && pendingEnd_->shows == StreamState::Reconnecting);
+}
+
 bool StreamStateMachine::active() const {
     switch (phase_) {
         case Phase::Connecting:
@@ -61,7 +66,6 @@ void StreamStateMachine::stop(Time now) {
 void StreamStateMachine::begin(bool retry, Time now) {
     endSession(now);
     phase_ = retry ? Phase::Reconnecting : Phase::Connecting;
-    retrying_ = retry;
     if (!retry) {
         title_.clear();
         playedBefore_ = {};
@@ -115,12 +119,14 @@ void StreamStateMachine::followEngine() {
         phase_ = Phase::SoundAway;
     } else if (loaded_ && restarted_ && !coreIdle_) {
         phase_ = Phase::Playing;
+    } else if (phase_ == Phase::Reconnecting) {
+        // A new try says so until the sound is back.
     } else if (loaded_ && pausedForCache_) {
         // paused-for-cache flips to no for a moment when a stream loads, before buffering has
         // begun; only its yes means buffering.
         phase_ = Phase::Buffering;
     } else {
-        phase_ = retrying_ ? Phase::Reconnecting : Phase::Connecting;
+        phase_ = Phase::Connecting;
     }
 }
 
@@ -150,7 +156,7 @@ void StreamStateMachine::onWatchdog(Time now) {
     if (!active()) return;
     // A stall after the stream played is a drop; a hanging try of a dropped stream is one
     // try used up. Only a first connection that never gets going is given up at once.
-    if (retrying_ || hasPlayed(now)) {
+    if (reconnecting() || hasPlayed(now)) {
         scheduleRetry(now);
     } else {
         giveUp({Failure::Cause::TimedOut}, now);
@@ -162,20 +168,20 @@ void StreamStateMachine::settleEnd(Time now) {
     const EndOfFile end = *pendingEnd_;
     pendingEnd_.reset();
     // No new try mends a certificate that is not trusted, nor a sound device on a machine
-    // where none ever opened. An unplayable stream is final too, unless the stream had played
-    // before and the server now answers with something else for a while.
+    // where none ever opened.
     const bool final = diagnosis_.certificateRefused() ||
-                       (FailureDiagnosis::noSoundDevice(end.error) && !soundOpened_);
-    if (final || (FailureDiagnosis::unplayable(end.error) && !retrying_)) {
-        giveUp(diagnosis_.verdict(end.error), now);
+                       (end.atEnd.cause == Failure::Cause::NoSoundDevice && !soundOpened_);
+    if (final) {
+        giveUp(diagnosis_.verdict(end.atEnd), now);
     } else if (end.loaded && end.reason == EndReason::Eof && end.finite) {
         // A file with a length, not a live stream, has simply ended.
         endSession(now);
         phase_ = Phase::Stopped;
-    } else if (end.loaded || retrying_) {
+    } else if (end.shows == StreamState::Reconnecting) {
+        // It played or loaded, or was a new try already: the server may answer again.
         scheduleRetry(now);
     } else {
-        giveUp(diagnosis_.verdict(end.error), now);
+        giveUp(diagnosis_.verdict(end.atEnd), now);
     }
 }
 
@@ -206,7 +212,7 @@ void StreamStateMachine::fileStarted(std::int64_t entry, Time now) {
     currentEntry_ = entry;
     resetAttempt();
     diagnosis_.clear();
-    phase_ = Phase::Connecting;
+    phase_ = reconnecting() ? Phase::Reconnecting : Phase::Connecting;
     followEngine();
 }
 
@@ -223,16 +229,18 @@ void StreamStateMachine::playbackRestarted() {
     followEngine();
 }
 
-void StreamStateMachine::fileEnded(std::int64_t entry, EndReason reason, int error, Time now) {
+void StreamStateMachine::fileEnded(std::int64_t entry, EndReason reason, const Failure& atEnd,
+                                   Time now) {
     if (!inSession(entry)) return;
     // Any other reason follows our own stop or replacing load, or is a playlist being
     // expanded, whose first entry starts next.
     if (reason == EndReason::Other) return;
     // Until it settles, the strip says what most likely comes next: a file with a length is
     // over, a stream that loaded is tried again.
-    StreamState shows = retrying_ || loaded_ ? StreamState::Reconnecting : StreamState::Connecting;
+    StreamState shows =
+        reconnecting() || loaded_ ? StreamState::Reconnecting : StreamState::Connecting;
     if (finite_ && reason == EndReason::Eof) shows = StreamState::Stopped;
-    pendingEnd_ = EndOfFile{reason, error, loaded_, finite_, shows};
+    pendingEnd_ = EndOfFile{reason, atEnd, loaded_, finite_, shows};
     resetAttempt();
     phase_ = Phase::Ending;
     settleAt_ = now + settings_.settleDelay;
@@ -288,7 +296,7 @@ void StreamStateMachine::soundOutputChanged(bool available) {
 
 void StreamStateMachine::systemResumed(Time now) {
     // A first connection that never played starts again as a first connection.
-    const bool retry = phase_ == Phase::WaitingToRetry || retrying_ || hasPlayed(now);
+    const bool retry = reconnecting() || hasPlayed(now);
     if (soundWanted()) begin(retry, now);
 }
 
@@ -296,9 +304,8 @@ void StreamStateMachine::networkConnected(Time now) {
     if (phase_ == Phase::WaitingToRetry) begin(true, now);
 }
 
-void StreamStateMachine::engineLog(std::string_view prefix, std::string_view level,
-                                   std::string_view text) {
-    if (active()) diagnosis_.noteLog(prefix, level, text);
+void StreamStateMachine::failureLogged(const Failure& failure) {
+    if (active()) diagnosis_.note(failure);
 }
 
 void StreamStateMachine::engineLost(Time now) {
@@ -316,7 +323,7 @@ void StreamStateMachine::engineUnavailable(Time now) {
 // --- Time ----------------------------------------------------------------------------------
 
 void StreamStateMachine::wake(Time now) {
-    // The clock and a held-back count need only the update() that follows.
+    // The clock and a held-back count need only the decide() that follows.
     if (due(clockAt_, now)) clockAt_.reset();
     if (due(countAt_, now)) countAt_.reset();
     if (due(soundRetryAt_, now)) {
@@ -360,7 +367,6 @@ void StreamStateMachine::update(Time now) {
         bufferEnd_.reset();
         // Audio flows: the try worked, and a later drop gets the whole schedule again.
         watchdogAt_.reset();
-        retrying_ = false;
         schedule_.reset();
     } else if (!playing && playingSince_) {
         playedBefore_ += now - *playingSince_;
@@ -442,6 +448,7 @@ StreamStatus StreamStateMachine::status(Time now) const {
 }
 
 StreamStateMachine::Decisions StreamStateMachine::decide(Time now) {
+    update(now);
     Decisions decisions;
     decisions.commands = std::exchange(commands_, {});
 

@@ -17,9 +17,10 @@ namespace media {
 // and the passing of time go in; what to tell the engine, when to wake and the stream's status
 // come out. Time is any steady count of milliseconds the caller keeps; tests move it by hand.
 //
-// The inputs only note what happened. update() then works out the consequences of the batch (a
-// drain of engine events, a call from the window, a wake-up), so that events arriving together
-// count as one change, and decide() reports what changed.
+// The inputs only note what happened, in the machine's own terms (the engine's adapter words
+// mpv's events so). decide() then works out the consequences of the batch (a drain of engine
+// events, a call from the window, a wake-up), so that events arriving together count as one
+// change, and reports what changed.
 class StreamStateMachine {
 public:
     using Time = std::chrono::milliseconds;
@@ -88,13 +89,14 @@ public:
     // Whether a try is under way, so that play has nothing to start.
     bool active() const;
 
-    // From the engine. Entries are mpv's playlist entry ids; errors are mpv's error codes.
+    // From the engine. Entries are the engine's playlist entry ids, growing from 1 in each engine.
     void loadReplied(std::uint64_t serial, bool ok, std::optional<std::int64_t> firstEntry,
                      Time now);
     void fileStarted(std::int64_t entry, Time now);
     void fileLoaded(Time now);
     void playbackRestarted();
-    void fileEnded(std::int64_t entry, EndReason reason, int error, Time now);
+    // atEnd is what the end itself says failed (often nothing: the log lines say more).
+    void fileEnded(std::int64_t entry, EndReason reason, const Failure& atEnd, Time now);
     void coreIdleChanged(bool idle);
     void pausedForCacheChanged(bool paused);
     void bufferingChanged(int percent);
@@ -106,7 +108,8 @@ public:
     // The sound output opened (available), or the engine plays into nothing because the sound
     // server went away or was never there.
     void soundOutputChanged(bool available);
-    void engineLog(std::string_view prefix, std::string_view level, std::string_view text);
+    // A cause of failure the engine logged for the try under way; it may come after the end.
+    void failureLogged(const Failure& failure);
     // The engine shut down by itself, or could not be started at all.
     void engineLost(Time now);
     void engineUnavailable(Time now);
@@ -119,10 +122,8 @@ public:
     // Runs whatever was due by now.
     void wake(Time now);
 
-    // Works out what the inputs since the last call mean: the clock of time played, the
-    // buffer count on show, when to wake. Called after each batch of inputs, before decide().
-    void update(Time now);
-    // What changed since the last call, for the caller to carry out and show.
+    // What the inputs since the last call mean and what changed, for the caller to carry out
+    // and show. Called after each batch of inputs.
     Decisions decide(Time now);
 
     // As of the last decide(): whether the listener wants sound (it plays, or is on its way to
@@ -134,7 +135,7 @@ private:
     enum class Phase {
         Ready,         // nothing loaded yet
         Connecting,    // a first try, until the stream buffers or plays
-        Reconnecting,  // a new try of a stream that dropped, likewise
+        Reconnecting,  // a new try of a stream that dropped or never played, until it plays
         Buffering,
         Playing,
         SoundAway,  // the stream plays on, but the sound server is gone; tried until it is back
@@ -145,12 +146,15 @@ private:
     };
     struct EndOfFile {
         EndReason reason;
-        int error;
+        Failure atEnd;
         bool loaded;
         bool finite;
         StreamState shows;  // what the strip says while the end settles
     };
 
+    // The consequences of a batch of inputs: the clock of time played, the buffer count on
+    // show, what waits on time.
+    void update(Time now);
     void begin(bool retry, Time now);
     void replaceStuckEngine(Time now);
     void endSession(Time now);
@@ -163,6 +167,9 @@ private:
     bool inSession(std::int64_t entry) const { return active() && entry >= sessionFirstEntry_; }
     bool attemptStarted() const { return active() && currentEntry_ != 0; }
     bool soundWanted() const { return active() || phase_ == Phase::WaitingToRetry; }
+    // A new try of the stream is under way or waited for: what the listener sees as
+    // reconnecting, and the one record of it.
+    bool reconnecting() const;
     bool hasPlayed(Time now) const { return played(now) > Time::zero(); }
     Time played(Time now) const;
     StreamStatus status(Time now) const;
@@ -172,7 +179,6 @@ private:
 
     // The current load of the address ("session"): events of older loads are ignored.
     Phase phase_ = Phase::Ready;
-    bool retrying_ = false;  // the session is a new try of a stream that dropped
     std::uint64_t loadSerial_ = 0;
     std::int64_t sessionFirstEntry_;
     std::int64_t currentEntry_ = 0;
