@@ -310,6 +310,7 @@ void StreamStateMachine::failureLogged(const Failure& failure) {
 
 void StreamStateMachine::engineLost(Time now) {
     endSession(now);
+    soundAway_ = false;  // the next engine opens an output of its own
     phase_ = Phase::Failed;
     failure_ = {};
 }
