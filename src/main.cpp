@@ -1,5 +1,9 @@
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 
+#include "media/engine_teardown.h"
 #include "media/mpv_media_player.h"
 #include "platform/application.h"
 #include "player/form1.h"
@@ -14,5 +18,12 @@ int main(int argc, char** argv) {
     RemoteControl remoteControl(form1);
     if (const std::optional<int> status = remoteControl.publish()) return *status;
     platform::Load(form1);
-    return application.Run();
+    const int status = application.Run();
+    // The window is gone. An engine still waiting out a name lookup may take half a minute;
+    // the process does not wait for it, nor run the libraries' exit code beneath it.
+    if (!media::enginesEnded(std::chrono::seconds(2))) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -3,7 +3,9 @@
 #include <mpv/client.h>
 
 #include <strings.h>
+#include <charconv>
 #include <clocale>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,6 +35,9 @@ constexpr std::pair<const char*, const char*> kEngineOptions[] = {
     {"vid", "no"},
     {"audio-display", "no"},
     {"idle", "yes"},
+    // When the sound server goes away (a restart after an update, a crash), the stream plays on
+    // into nothing instead of ending, so the sound can come back without a new connection.
+    {"audio-fallback-to-null", "yes"},
     {"cache", "yes"},
     {"cache-pause-initial", "yes"},
     {"cache-pause-wait", "5"},
@@ -46,6 +51,56 @@ constexpr std::pair<const char*, const char*> kEngineOptions[] = {
 };
 
 using EndReason = StreamStateMachine::EndReason;
+using Cause = Failure::Cause;
+
+// Every property the control reads or writes, in the order of their ids.
+struct PropertyInfo {
+    MpvProperty id;
+    const char* name;
+    mpv_format format;
+    bool watched;  // every change comes back with the id; the others are read or written
+};
+constexpr PropertyInfo kProperties[] = {
+    {MpvProperty::CoreIdle, "core-idle", MPV_FORMAT_FLAG, true},
+    {MpvProperty::PausedForCache, "paused-for-cache", MPV_FORMAT_FLAG, true},
+    {MpvProperty::BufferingState, "cache-buffering-state", MPV_FORMAT_INT64, true},
+    {MpvProperty::Metadata, "metadata", MPV_FORMAT_NODE, true},
+    // Live streams have no size; a file served whole does. (Duration is no help: mpv learns
+    // a live stream's length once its end is in the cache.)
+    {MpvProperty::FileSize, "file-size", MPV_FORMAT_INT64, true},
+    // "null" once the sound server went away (audio-fallback-to-null).
+    {MpvProperty::SoundOutput, "current-ao", MPV_FORMAT_STRING, true},
+    // Asked for once per played second (see StreamStateMachine::bufferEnd).
+    {MpvProperty::CacheState, "demuxer-cache-state", MPV_FORMAT_NODE, false},
+    {MpvProperty::Volume, "volume", MPV_FORMAT_DOUBLE, false},
+    {MpvProperty::Mute, "mute", MPV_FORMAT_FLAG, false},
+};
+
+constexpr const PropertyInfo& info(MpvProperty id) {
+    return kProperties[static_cast<std::size_t>(id) - 1];
+}
+constexpr bool inIdOrder() {
+    for (std::size_t i = 0; i < std::size(kProperties); ++i) {
+        if (static_cast<std::size_t>(kProperties[i].id) != i + 1) return false;
+    }
+    return true;
+}
+static_assert(inIdOrder());
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+// FFmpeg logs "HTTP error 404 File Not Found"; 0 when the line holds no status.
+int httpStatusIn(std::string_view text) {
+    constexpr std::string_view marker = "HTTP error ";
+    const auto at = text.find(marker);
+    if (at == std::string_view::npos) return 0;
+    const char* first = text.data() + at + marker.size();
+    int status = 0;
+    const auto [end, error] = std::from_chars(first, text.data() + text.size(), status);
+    return error == std::errc() && end != first ? status : 0;
+}
 
 void feedMetadata(StreamStateMachine& machine, const mpv_node* metadata) {
     // Unavailable while a stream (re)connects: keep the title until the stream says otherwise.
@@ -66,19 +121,67 @@ void feedMetadata(StreamStateMachine& machine, const mpv_node* metadata) {
 void feedCacheState(StreamStateMachine& machine, const mpv_node& state,
                     std::chrono::milliseconds now) {
     if (state.format != MPV_FORMAT_NODE_MAP) return;
-    double ahead = 0;
+    // The stream time of the newest data in the cache: it stands still while no byte comes.
+    double end = 0;
     bool endReached = false;
     for (int i = 0; i < state.u.list->num; ++i) {
         const std::string_view key = state.u.list->keys[i];
         const mpv_node& value = state.u.list->values[i];
-        if (key == "cache-duration" && value.format == MPV_FORMAT_DOUBLE) ahead = value.u.double_;
+        if (key == "cache-end" && value.format == MPV_FORMAT_DOUBLE) end = value.u.double_;
         if (key == "eof" && value.format == MPV_FORMAT_FLAG) endReached = value.u.flag != 0;
     }
-    machine.bufferAhead(std::chrono::milliseconds(static_cast<std::int64_t>(ahead * 1000)),
-                        endReached, now);
+    machine.bufferEnd(std::chrono::milliseconds(static_cast<std::int64_t>(end * 1000)), endReached,
+                      now);
 }
 
 }  // namespace
+
+std::optional<Failure> failureInLog(std::string_view prefix, std::string_view level,
+                                    std::string_view text) {
+    if (level != "error" && level != "warn" && level != "fatal") return std::nullopt;
+    if (contains(text, "Connection refused")) {
+        // The audio output's own "Init failed: Connection refused" is a sound server, not the
+        // station; the output's failure line below says so.
+        if (prefix.starts_with("ao")) return std::nullopt;
+        return Failure{Cause::ConnectionRefused};
+    }
+    if (prefix == "ffmpeg" && contains(text, "tls: ") && contains(text, "certificate")) {
+        // GnuTLS's "Peer certificate failed verification", "The certificate's owner does not
+        // match hostname ..." and "Unable to verify peer certificate".
+        return Failure{Cause::CertificateNotTrusted};
+    }
+    if (const int status = httpStatusIn(text); status != 0) {
+        if (status == 404 || status == 410) return Failure{Cause::NotFound};
+        return Failure{Cause::ServerError, status};
+    }
+    if (contains(text, "Failed to resolve hostname") ||
+        contains(text, "Name or service not known")) {
+        return Failure{Cause::HostNotFound};
+    }
+    if (contains(text, "timed out") || contains(text, "Timed out")) return Failure{Cause::TimedOut};
+    if (contains(text, "Refusing to load potentially unsafe URL")) {
+        return Failure{Cause::UnsafePlaylistEntry};
+    }
+    if (contains(text, "Failed to recognize file format")) return Failure{Cause::UnsupportedFormat};
+    // Only the final word: single drivers may fail while another one works.
+    if (contains(text, "Could not open/initialize audio device")) {
+        return Failure{Cause::NoSoundDevice};
+    }
+    return std::nullopt;
+}
+
+Failure failureAtEnd(int mpvError) {
+    switch (mpvError) {
+        case MPV_ERROR_AO_INIT_FAILED:
+            return {Cause::NoSoundDevice};
+        case MPV_ERROR_UNKNOWN_FORMAT:
+        case MPV_ERROR_NOTHING_TO_PLAY:
+        case MPV_ERROR_UNSUPPORTED:
+            return {Cause::UnsupportedFormat};
+        default:
+            return {};
+    }
+}
 
 mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, double volume,
                            bool muted) {
@@ -107,8 +210,10 @@ mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, d
         ok = ok && mpv.setOptionString(handle, name.c_str(), value.c_str()) >= 0;
     }
     int mute = muted ? 1 : 0;
-    ok = ok && mpv.setOption(handle, "volume", MPV_FORMAT_DOUBLE, &volume) >= 0;
-    ok = ok && mpv.setOption(handle, "mute", MPV_FORMAT_FLAG, &mute) >= 0;
+    for (const auto& [id, value] : {std::pair<MpvProperty, void*>{MpvProperty::Volume, &volume},
+                                    {MpvProperty::Mute, &mute}}) {
+        ok = ok && mpv.setOption(handle, info(id).name, info(id).format, value) >= 0;
+    }
     ok = ok && mpv.initialize(handle) >= 0;
     if (!ok) {
         mpv.terminateDestroy(handle);
@@ -116,17 +221,33 @@ mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, d
     }
     // Warnings and errors carry the reasons that end-file codes leave out.
     mpv.requestLogMessages(handle, "warn");
-    mpv.observeProperty(handle, kCoreIdle, "core-idle", MPV_FORMAT_FLAG);
-    mpv.observeProperty(handle, kPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
-    mpv.observeProperty(handle, kBufferingState, "cache-buffering-state", MPV_FORMAT_INT64);
-    mpv.observeProperty(handle, kMetadata, "metadata", MPV_FORMAT_NODE);
-    // Live streams have no size; a file served whole does. (Duration is no help: mpv learns
-    // a live stream's length once its end is in the cache.)
-    mpv.observeProperty(handle, kFileSize, "file-size", MPV_FORMAT_INT64);
+    for (const auto& property : kProperties) {
+        if (property.watched) {
+            mpv.observeProperty(handle, static_cast<std::uint64_t>(property.id), property.name,
+                                property.format);
+        }
+    }
     return handle;
 }
 
-void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now) {
+void setVolume(const MpvClient& mpv, mpv_handle* handle, double volume) {
+    const auto& volumeInfo = info(MpvProperty::Volume);
+    mpv.setPropertyAsync(handle, 0, volumeInfo.name, volumeInfo.format, &volume);
+}
+
+void setMute(const MpvClient& mpv, mpv_handle* handle, bool muted) {
+    int flag = muted ? 1 : 0;
+    const auto& muteInfo = info(MpvProperty::Mute);
+    mpv.setPropertyAsync(handle, 0, muteInfo.name, muteInfo.format, &flag);
+}
+
+void askCacheState(const MpvClient& mpv, mpv_handle* handle) {
+    const auto& cache = info(MpvProperty::CacheState);
+    mpv.getPropertyAsync(handle, static_cast<std::uint64_t>(cache.id), cache.name, cache.format);
+}
+
+void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now,
+               bool nullOutputChosen) {
     switch (event.event_id) {
         case MPV_EVENT_COMMAND_REPLY: {
             // loadfile answers with the id of the entry it added.
@@ -157,52 +278,63 @@ void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono:
             const auto reason = end.reason == MPV_END_FILE_REASON_EOF     ? EndReason::Eof
                                 : end.reason == MPV_END_FILE_REASON_ERROR ? EndReason::Error
                                                                           : EndReason::Other;
-            machine.fileEnded(end.playlist_entry_id, reason, end.error, now);
+            machine.fileEnded(end.playlist_entry_id, reason, failureAtEnd(end.error), now);
             break;
         }
         case MPV_EVENT_PROPERTY_CHANGE: {
             const auto& property = *static_cast<const mpv_event_property*>(event.data);
-            const auto flag = [&] {
-                return property.format == MPV_FORMAT_FLAG &&
-                       *static_cast<const int*>(property.data) != 0;
-            };
+            const auto id = static_cast<MpvProperty>(event.reply_userdata);
+            if (event.reply_userdata == 0 || event.reply_userdata > std::size(kProperties)) break;
+            // Unavailable values come without their format.
+            const bool available = property.format == info(id).format;
+            const auto flag = [&] { return available && *static_cast<const int*>(property.data); };
             const auto number = [&]() -> std::int64_t {
-                return property.format == MPV_FORMAT_INT64
-                           ? *static_cast<const std::int64_t*>(property.data)
-                           : 0;
+                return available ? *static_cast<const std::int64_t*>(property.data) : 0;
             };
-            switch (event.reply_userdata) {
-                case kCoreIdle:
+            switch (id) {
+                case MpvProperty::CoreIdle:
                     // Unavailable counts as idle.
-                    machine.coreIdleChanged(property.format != MPV_FORMAT_FLAG || flag());
+                    machine.coreIdleChanged(!available || flag());
                     break;
-                case kPausedForCache:
+                case MpvProperty::PausedForCache:
                     machine.pausedForCacheChanged(flag());
                     break;
-                case kBufferingState:
+                case MpvProperty::BufferingState:
                     machine.bufferingChanged(static_cast<int>(number()));
                     break;
-                case kFileSize:
+                case MpvProperty::FileSize:
                     machine.sizeKnown(number() > 0);
                     break;
-                case kMetadata:
-                    if (property.format == MPV_FORMAT_NODE)
+                case MpvProperty::Metadata:
+                    if (available)
                         feedMetadata(machine, static_cast<const mpv_node*>(property.data));
+                    break;
+                case MpvProperty::SoundOutput:
+                    // Unavailable between entries and while the output reopens: no news.
+                    if (available) {
+                        const std::string_view output =
+                            *static_cast<const char* const*>(property.data);
+                        machine.soundOutputChanged(output != "null" || nullOutputChosen);
+                    }
+                    break;
+                default:
                     break;
             }
             break;
         }
         case MPV_EVENT_GET_PROPERTY_REPLY: {
             const auto& property = *static_cast<const mpv_event_property*>(event.data);
-            if (event.reply_userdata == kCacheState && event.error >= 0 &&
-                property.format == MPV_FORMAT_NODE) {
+            if (event.reply_userdata == static_cast<std::uint64_t>(MpvProperty::CacheState) &&
+                event.error >= 0 && property.format == info(MpvProperty::CacheState).format) {
                 feedCacheState(machine, *static_cast<const mpv_node*>(property.data), now);
             }
             break;
         }
         case MPV_EVENT_LOG_MESSAGE: {
             const auto* message = static_cast<const mpv_event_log_message*>(event.data);
-            machine.engineLog(message->prefix, message->level, message->text);
+            if (const auto failure = failureInLog(message->prefix, message->level, message->text)) {
+                machine.failureLogged(*failure);
+            }
             // Kept for whoever asks why a station fails; the strip has room for one word.
             std::string line = std::string("mpv [") + message->prefix + "] " + message->level +
                                ": " + message->text;

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "media/mpv_client.h"
 #include "media/mpv_media_player.h"
@@ -9,24 +11,42 @@
 
 namespace media {
 
-// The properties the control watches; each change comes back with its id.
-enum MpvProperty : std::uint64_t {
-    kCoreIdle = 1,
-    kPausedForCache,
-    kBufferingState,
-    kMetadata,
-    kFileSize,
-    // Not watched: asked for once per played second (see StreamStateMachine::bufferAhead).
-    kCacheState
+// The properties the control uses, by the id each comes back with; their names and formats
+// are in one table, beside feedEvent.
+enum class MpvProperty : std::uint64_t {
+    CoreIdle = 1,
+    PausedForCache,
+    BufferingState,
+    Metadata,
+    FileSize,
+    SoundOutput,
+    CacheState,
+    Volume,
+    Mute,
 };
 
 // A new mpv set up for the player, with the volume and mute the window set before it existed,
-// watching the properties above and sending its warning and error lines. Null when mpv refuses
+// watching the properties it follows and sending its warning and error lines. Null when mpv refuses
 // to start.
 mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, double volume,
                            bool muted);
 
-// Hands one of mpv's events to the machine in its own terms.
-void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now);
+// Asynchronous: the UI thread never waits for the engine's core. The buffer's state comes back
+// as an event for feedEvent.
+void setVolume(const MpvClient& mpv, mpv_handle* handle, double volume);
+void setMute(const MpvClient& mpv, mpv_handle* handle, bool muted);
+void askCacheState(const MpvClient& mpv, mpv_handle* handle);
+
+// What mpv's and FFmpeg's log lines say failed (the lines of mpv 0.35); nothing for a line that
+// names no cause.
+std::optional<Failure> failureInLog(std::string_view prefix, std::string_view level,
+                                    std::string_view text);
+// What mpv's end-file error code says by itself.
+Failure failureAtEnd(int mpvError);
+
+// Hands one of mpv's events to the machine in its own terms. With the null output chosen (tests),
+// playing into it is no missing sound device.
+void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now,
+               bool nullOutputChosen);
 
 }  // namespace media

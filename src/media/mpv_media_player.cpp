@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "media/engine_teardown.h"
 #include "media/mpv_client.h"
 #include "media/mpv_engine.h"
 #include "media/status_text.h"
@@ -58,7 +59,10 @@ public:
 
 private:
     static void onWakeup(void* context);
+    // A new engine, when there is none; false (and the machine told) when none can start.
+    bool startEngine();
     void ensureEngine();
+    void endEngine();
     void carryOut();
 
     StatusDisplay& display_;
@@ -90,22 +94,23 @@ MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
 
 MpvMediaPlayer::~MpvMediaPlayer() {
     bridge_->owner = nullptr;
-    // Stops playback and joins mpv's threads; no wakeup callback runs after it returns.
-    if (handle_) mpv_->terminateDestroy(handle_);
+    endEngine();
+}
+
+void MpvMediaPlayer::endEngine() {
+    if (!handle_) return;
+    endEngineLater(*mpv_, handle_);
+    handle_ = nullptr;
 }
 
 void MpvMediaPlayer::setVolume(int hundredthsOfDecibel) {
     volume_ = clampVolume(hundredthsOfDecibel);
-    if (!handle_) return;
-    double value = mpvVolumeFor(volume_);
-    mpv_->setPropertyAsync(handle_, 0, "volume", MPV_FORMAT_DOUBLE, &value);
+    if (handle_) media::setVolume(*mpv_, handle_, mpvVolumeFor(volume_));
 }
 
 void MpvMediaPlayer::setMute(bool muted) {
     muted_ = muted;
-    if (!handle_) return;
-    int flag = muted ? 1 : 0;
-    mpv_->setPropertyAsync(handle_, 0, "mute", MPV_FORMAT_FLAG, &flag);
+    if (handle_) media::setMute(*mpv_, handle_, muted_);
 }
 
 void MpvMediaPlayer::play() {
@@ -131,15 +136,20 @@ void MpvMediaPlayer::open(const std::string& address) {
 }
 
 void MpvMediaPlayer::ensureEngine() {
-    if (handle_) return;
+    if (startEngine()) return;
+    carryOut();
+    throw EngineUnavailable();
+}
+
+bool MpvMediaPlayer::startEngine() {
+    if (handle_) return true;
     mpv_ = mpvClient();
     if (mpv_) handle_ = startMpvEngine(*mpv_, options_, mpvVolumeFor(volume_), muted_);
     if (!handle_) {
         platform::logWarning(platform::LogRoom::Media,
                              mpv_ ? "mpv refused to start" : "libmpv could not be loaded");
         machine_.engineUnavailable(now());
-        carryOut();
-        throw EngineUnavailable();
+        return false;
     }
     // Set last: it may call back at once, and the drain then finds the handle.
     mpv_->setWakeupCallback(handle_, &MpvMediaPlayer::onWakeup, bridge_.get());
@@ -156,6 +166,7 @@ void MpvMediaPlayer::ensureEngine() {
             carryOut();
         };
     }
+    return true;
 }
 
 void MpvMediaPlayer::onWakeup(void* context) {
@@ -181,11 +192,10 @@ void MpvMediaPlayer::drain() {
             // Not asked for; take the engine down and let the next open start a new one.
             platform::logWarning(platform::LogRoom::Media, "mpv shut down by itself");
             machine_.engineLost(now());
-            mpv_->terminateDestroy(handle_);
-            handle_ = nullptr;
+            endEngine();
             break;
         }
-        feedEvent(machine_, *event, now());
+        feedEvent(machine_, *event, now(), options_.audioOutput == "null");
     }
     // Once per drain: events that arrive together (a title with its metadata, a buffering
     // state with the pause it belongs to) show as one change.
@@ -194,23 +204,36 @@ void MpvMediaPlayer::drain() {
 
 void MpvMediaPlayer::carryOut() {
     const Time at = now();
-    machine_.update(at);
     const auto decisions = machine_.decide(at);
+    bool engineFailed = false;
     for (const auto& command : decisions.commands) {
-        if (!handle_) break;
+        using Kind = StreamStateMachine::Command::Kind;
+        if (command.kind == Kind::ReplaceEngine) {
+            platform::logWarning(platform::LogRoom::Media, "the engine is stuck; starting afresh");
+            endEngine();
+            continue;
+        }
+        if (command.kind == Kind::Load && !startEngine()) {
+            engineFailed = true;
+            break;
+        }
+        if (!handle_) continue;
         // Asynchronous, so the UI thread never waits for the engine's core.
-        if (command.kind == StreamStateMachine::Command::Load) {
+        if (command.kind == Kind::Load) {
             platform::logInfo(platform::LogRoom::Media, "load " + address_);
             const char* args[] = {"loadfile", address_.c_str(), "replace", nullptr};
             mpv_->commandAsync(handle_, command.serial, args);
-        } else {
+        } else if (command.kind == Kind::Stop) {
             platform::logInfo(platform::LogRoom::Media, "stop");
             const char* args[] = {"stop", nullptr};
+            mpv_->commandAsync(handle_, 0, args);
+        } else {
+            const char* args[] = {"ao-reload", nullptr};
             mpv_->commandAsync(handle_, 0, args);
         }
     }
     if (decisions.sampleBuffer && handle_) {
-        mpv_->getPropertyAsync(handle_, kCacheState, "demuxer-cache-state", MPV_FORMAT_NODE);
+        askCacheState(*mpv_, handle_);
     }
     if (decisions.status) {
         const StreamStatus& status = *decisions.status;
@@ -231,6 +254,8 @@ void MpvMediaPlayer::carryOut() {
         wakeTimer_.stop();
     }
     if (decisions.playbackChanged && PlaybackChanged) PlaybackChanged();
+    // The machine knows by now; show what it makes of it.
+    if (engineFailed) carryOut();
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ std::string state(const StreamStatus& status) {
             return "Playing";
         case StreamState::Reconnecting:
             return "Reconnecting\u2026";
+        case StreamState::NoSound:
+            return "No sound device";
         case StreamState::Stopped:
             return "Stopped";
         case StreamState::Failed:

@@ -1,6 +1,5 @@
 #include "media/stream_state_machine.h"
 
-#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -29,12 +28,18 @@ StreamStateMachine::StreamStateMachine(Settings settings)
       sessionFirstEntry_(kNoEntry),
       schedule_(settings_.reconnectDelays) {}
 
+bool StreamStateMachine::reconnecting() const {
+    return phase_ == Phase::Reconnecting || phase_ == Phase::WaitingToRetry ||
+           (phase_ == Phase::Ending && pendingEnd_->shows == StreamState::Reconnecting);
+}
+
 bool StreamStateMachine::active() const {
     switch (phase_) {
         case Phase::Connecting:
         case Phase::Reconnecting:
         case Phase::Buffering:
         case Phase::Playing:
+        case Phase::SoundAway:
         case Phase::Ending:
             return true;
         case Phase::Ready:
@@ -61,7 +66,6 @@ void StreamStateMachine::stop(Time now) {
 void StreamStateMachine::begin(bool retry, Time now) {
     endSession(now);
     phase_ = retry ? Phase::Reconnecting : Phase::Connecting;
-    retrying_ = retry;
     if (!retry) {
         title_.clear();
         playedBefore_ = {};
@@ -69,6 +73,16 @@ void StreamStateMachine::begin(bool retry, Time now) {
     }
     commands_.push_back({Command::Load, ++loadSerial_});
     watchdogAt_ = now + settings_.openTimeout;
+    startAt_ = now + settings_.engineStartBound;
+}
+
+void StreamStateMachine::replaceStuckEngine(Time now) {
+    commands_.push_back({Command::ReplaceEngine});
+    // A fresh engine numbers its entries from 1 again and has no sound output yet.
+    sessionFirstEntry_ = kNoEntry;
+    soundAway_ = false;
+    commands_.push_back({Command::Load, ++loadSerial_});
+    startAt_ = now + settings_.engineStartBound;
 }
 
 void StreamStateMachine::endSession(Time now) {
@@ -80,8 +94,10 @@ void StreamStateMachine::endSession(Time now) {
     currentEntry_ = 0;
     pendingEnd_.reset();
     watchdogAt_.reset();
+    startAt_.reset();
     retryAt_.reset();
     settleAt_.reset();
+    soundRetryAt_.reset();
     resetAttempt();
 }
 
@@ -92,21 +108,25 @@ void StreamStateMachine::resetAttempt() {
     pausedForCache_ = false;
     bufferingPercent_ = 0;
     finite_ = false;
-    fullestAhead_ = {};
+    bufferEnd_.reset();
 }
 
 // The phase of a try under way, as the engine's word on it stands. An entry that ended stays
 // ended until the next one starts.
 void StreamStateMachine::followEngine() {
     if (!active() || phase_ == Phase::Ending) return;
-    if (loaded_ && restarted_ && !coreIdle_) {
+    if (loaded_ && soundAway_) {
+        phase_ = Phase::SoundAway;
+    } else if (loaded_ && restarted_ && !coreIdle_) {
         phase_ = Phase::Playing;
+    } else if (phase_ == Phase::Reconnecting) {
+        // A new try says so until the sound is back.
     } else if (loaded_ && pausedForCache_) {
         // paused-for-cache flips to no for a moment when a stream loads, before buffering has
         // begun; only its yes means buffering.
         phase_ = Phase::Buffering;
     } else {
-        phase_ = retrying_ ? Phase::Reconnecting : Phase::Connecting;
+        phase_ = Phase::Connecting;
     }
 }
 
@@ -136,7 +156,7 @@ void StreamStateMachine::onWatchdog(Time now) {
     if (!active()) return;
     // A stall after the stream played is a drop; a hanging try of a dropped stream is one
     // try used up. Only a first connection that never gets going is given up at once.
-    if (retrying_ || hasPlayed(now)) {
+    if (reconnecting() || hasPlayed(now)) {
         scheduleRetry(now);
     } else {
         giveUp({Failure::Cause::TimedOut}, now);
@@ -147,22 +167,21 @@ void StreamStateMachine::settleEnd(Time now) {
     if (!pendingEnd_ || phase_ != Phase::Ending) return;
     const EndOfFile end = *pendingEnd_;
     pendingEnd_.reset();
-    // Retrying cannot help these, unless the stream had played before and the server now
-    // answers with something else for a while.
-    // A certificate that is not trusted does not mend itself either.
-    const bool noDevice =
-        FailureDiagnosis::noSoundDevice(end.error) || diagnosis_.certificateRefused();
-    const bool hopeless = noDevice || FailureDiagnosis::unplayable(end.error);
-    if (noDevice || (hopeless && !retrying_)) {
-        giveUp(diagnosis_.verdict(end.error), now);
+    // No new try mends a certificate that is not trusted, nor a sound device on a machine
+    // where none ever opened.
+    const bool final = diagnosis_.certificateRefused() ||
+                       (end.atEnd.cause == Failure::Cause::NoSoundDevice && !soundOpened_);
+    if (final) {
+        giveUp(diagnosis_.verdict(end.atEnd), now);
     } else if (end.loaded && end.reason == EndReason::Eof && end.finite) {
         // A file with a length, not a live stream, has simply ended.
         endSession(now);
         phase_ = Phase::Stopped;
-    } else if (end.loaded || retrying_) {
+    } else if (end.shows == StreamState::Reconnecting) {
+        // It played or loaded, or was a new try already: the server may answer again.
         scheduleRetry(now);
     } else {
-        giveUp(diagnosis_.verdict(end.error), now);
+        giveUp(diagnosis_.verdict(end.atEnd), now);
     }
 }
 
@@ -182,6 +201,7 @@ void StreamStateMachine::loadReplied(std::uint64_t serial, bool ok,
 
 void StreamStateMachine::fileStarted(std::int64_t entry, Time now) {
     if (!inSession(entry)) return;
+    startAt_.reset();
     // One wait covers the whole way from the address to audio, however many entries a playlist
     // expands into: a playlist that names itself expands for ever and must still time out.
     // Only an entry after one that played starts a wait of its own.
@@ -192,7 +212,7 @@ void StreamStateMachine::fileStarted(std::int64_t entry, Time now) {
     currentEntry_ = entry;
     resetAttempt();
     diagnosis_.clear();
-    phase_ = Phase::Connecting;
+    phase_ = reconnecting() ? Phase::Reconnecting : Phase::Connecting;
     followEngine();
 }
 
@@ -209,16 +229,18 @@ void StreamStateMachine::playbackRestarted() {
     followEngine();
 }
 
-void StreamStateMachine::fileEnded(std::int64_t entry, EndReason reason, int error, Time now) {
+void StreamStateMachine::fileEnded(std::int64_t entry, EndReason reason, const Failure& atEnd,
+                                   Time now) {
     if (!inSession(entry)) return;
     // Any other reason follows our own stop or replacing load, or is a playlist being
     // expanded, whose first entry starts next.
     if (reason == EndReason::Other) return;
     // Until it settles, the strip says what most likely comes next: a file with a length is
     // over, a stream that loaded is tried again.
-    StreamState shows = retrying_ || loaded_ ? StreamState::Reconnecting : StreamState::Connecting;
+    StreamState shows =
+        reconnecting() || loaded_ ? StreamState::Reconnecting : StreamState::Connecting;
     if (finite_ && reason == EndReason::Eof) shows = StreamState::Stopped;
-    pendingEnd_ = EndOfFile{reason, error, loaded_, finite_, shows};
+    pendingEnd_ = EndOfFile{reason, atEnd, loaded_, finite_, shows};
     resetAttempt();
     phase_ = Phase::Ending;
     settleAt_ = now + settings_.settleDelay;
@@ -252,17 +274,29 @@ void StreamStateMachine::titleSent(std::string_view raw) {
     if (attemptStarted()) title_ = decodeIcyTitle(raw);
 }
 
-void StreamStateMachine::bufferAhead(std::chrono::milliseconds ahead, bool endReached, Time now) {
+void StreamStateMachine::bufferEnd(std::chrono::milliseconds end, bool endReached, Time now) {
     // Bytes stopped coming while the socket stays open (a suspend, a dropped Wi-Fi): a new
     // connection now plays sooner than waiting for the buffer to empty and the network timeout.
+    // Bytes that come slowly are no stall: the connection is kept, and mpv buffers again.
     if (phase_ != Phase::Playing || endReached || finite_) return;
-    fullestAhead_ = std::max(fullestAhead_, ahead);
-    if (fullestAhead_ - ahead >= settings_.stallBound) begin(true, now);
+    if (bufferEnd_ != end) {
+        bufferEnd_ = end;
+        bufferMovedAt_ = now;
+    } else if (now - bufferMovedAt_ >= settings_.stallBound) {
+        begin(true, now);
+    }
+}
+
+void StreamStateMachine::soundOutputChanged(bool available) {
+    // The engine's output outlives an entry: it is noted whatever plays.
+    soundAway_ = !available;
+    if (available) soundOpened_ = true;
+    if (attemptStarted()) followEngine();
 }
 
 void StreamStateMachine::systemResumed(Time now) {
     // A first connection that never played starts again as a first connection.
-    const bool retry = phase_ == Phase::WaitingToRetry || retrying_ || hasPlayed(now);
+    const bool retry = reconnecting() || hasPlayed(now);
     if (soundWanted()) begin(retry, now);
 }
 
@@ -270,13 +304,13 @@ void StreamStateMachine::networkConnected(Time now) {
     if (phase_ == Phase::WaitingToRetry) begin(true, now);
 }
 
-void StreamStateMachine::engineLog(std::string_view prefix, std::string_view level,
-                                   std::string_view text) {
-    if (active()) diagnosis_.noteLog(prefix, level, text);
+void StreamStateMachine::failureLogged(const Failure& failure) {
+    if (active()) diagnosis_.note(failure);
 }
 
 void StreamStateMachine::engineLost(Time now) {
     endSession(now);
+    soundAway_ = false;  // the next engine opens an output of its own
     phase_ = Phase::Failed;
     failure_ = {};
 }
@@ -290,19 +324,26 @@ void StreamStateMachine::engineUnavailable(Time now) {
 // --- Time ----------------------------------------------------------------------------------
 
 void StreamStateMachine::wake(Time now) {
-    // The clock and a held-back count need only the update() that follows.
+    // The clock and a held-back count need only the decide() that follows.
     if (due(clockAt_, now)) clockAt_.reset();
     if (due(countAt_, now)) countAt_.reset();
+    if (due(soundRetryAt_, now)) {
+        soundRetryAt_.reset();
+        commands_.push_back({Command::ReloadSound});
+    }
     // The rest in the order they fell due; each may cancel the others.
     for (;;) {
         std::optional<Time> next;
-        for (const auto* at : {&watchdogAt_, &retryAt_, &settleAt_}) {
+        for (const auto* at : {&watchdogAt_, &startAt_, &retryAt_, &settleAt_}) {
             if (due(*at, now)) earliest(next, *at);
         }
         if (!next) return;
         if (watchdogAt_ == next) {
             watchdogAt_.reset();
             onWatchdog(now);
+        } else if (startAt_ == next) {
+            startAt_.reset();
+            replaceStuckEngine(now);
         } else if (retryAt_ == next) {
             retryAt_.reset();
             begin(true, now);
@@ -318,18 +359,30 @@ Time StreamStateMachine::played(Time now) const {
 }
 
 void StreamStateMachine::update(Time now) {
+    // Where no sound output ever opened, none is coming: say so instead of trying for ever.
+    if (phase_ == Phase::SoundAway && !soundOpened_) giveUp({Failure::Cause::NoSoundDevice}, now);
+
     const bool playing = phase_ == Phase::Playing;
     if (playing && !playingSince_) {
         playingSince_ = now;
+        bufferEnd_.reset();
         // Audio flows: the try worked, and a later drop gets the whole schedule again.
         watchdogAt_.reset();
-        retrying_ = false;
         schedule_.reset();
     } else if (!playing && playingSince_) {
         playedBefore_ += now - *playingSince_;
         playingSince_.reset();
         // A stall: the buffer has this long to fill again before the stream counts as lost.
-        if (attemptStarted() && loaded_) watchdogAt_ = now + settings_.bufferTimeout;
+        // (Into a missing sound output the stream plays on; only the sound is waited for.)
+        if (attemptStarted() && loaded_ && phase_ != Phase::SoundAway) {
+            watchdogAt_ = now + settings_.bufferTimeout;
+        }
+    }
+
+    if (phase_ != Phase::SoundAway) {
+        soundRetryAt_.reset();
+    } else if (!soundRetryAt_) {
+        soundRetryAt_ = now + settings_.soundRetryEvery;
     }
 
     // A count that comes sooner after the one on show waits for its turn.
@@ -375,6 +428,9 @@ StreamStatus StreamStateMachine::status(Time now) const {
             status.state = StreamState::Playing;
             status.title = title_;
             break;
+        case Phase::SoundAway:
+            status.state = StreamState::NoSound;
+            break;
         case Phase::Ending:
             status.state = pendingEnd_->shows;
             break;
@@ -393,6 +449,7 @@ StreamStatus StreamStateMachine::status(Time now) const {
 }
 
 StreamStateMachine::Decisions StreamStateMachine::decide(Time now) {
+    update(now);
     Decisions decisions;
     decisions.commands = std::exchange(commands_, {});
 
@@ -412,7 +469,8 @@ StreamStateMachine::Decisions StreamStateMachine::decide(Time now) {
         decisions.playbackChanged = true;
     }
 
-    for (const auto* at : {&watchdogAt_, &retryAt_, &settleAt_, &clockAt_, &countAt_}) {
+    for (const auto* at :
+         {&watchdogAt_, &startAt_, &retryAt_, &settleAt_, &clockAt_, &countAt_, &soundRetryAt_}) {
         earliest(decisions.wakeAt, *at);
     }
     return decisions;

@@ -8,7 +8,16 @@ namespace media {
 
 // What the listener can see the stream doing. The words for it are made in one place,
 // status_text; nothing decides anything on those words.
-enum class StreamState { Ready, Connecting, Buffering, Playing, Reconnecting, Stopped, Failed };
+enum class StreamState {
+    Ready,
+    Connecting,
+    Buffering,
+    Playing,
+    Reconnecting,
+    NoSound,  // the sound server went away; the stream waits for it
+    Stopped,
+    Failed,
+};
 
 // Why a stream failed.
 struct Failure {

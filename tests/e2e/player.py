@@ -57,9 +57,10 @@ def station_file(stations):
 
 class Player:
     """One run of the binary in its own working folder with its own station file: a list of
-    (caption, address, display name), or the file's text as it is."""
+    (caption, address, display name), or the file's text as it is. A wrapper is the command
+    that runs the binary (unshare, say)."""
 
-    def __init__(self, session, desktop, stations, env=None, name="wavelark"):
+    def __init__(self, session, desktop, stations, env=None, name="wavelark", wrapper=()):
         self.session = session
         self.desktop = desktop
         self.folder = session.scratch(name)
@@ -71,7 +72,7 @@ class Player:
         extra = {"HOME": home, "XDG_RUNTIME_DIR": home, "XDG_CONFIG_HOME": home}
         extra.update(env or {})
         self.process = session.processes.start(
-            name, [session.options.binary], env=desktop.env(extra), cwd=self.folder
+            name, [*wrapper, session.options.binary], env=desktop.env(extra), cwd=self.folder
         )
         self.window = None
         self._mismatches = 0

@@ -2,6 +2,7 @@
 
     sound = SoundServer(processes, folder)        # clients find it through sound.client_env()
     recorder = sound.record()                     # parec on the null sink's monitor
+    sound.stop(); sound.start()                   # away and back at the same socket
     heard_at = recorder.wait_for_tone(440, since=clicked_at, timeout=10)
     level = recorder.tone_level(440, start, end)  # dBFS of the 440 Hz component
 
@@ -63,20 +64,23 @@ class SoundServer:
         self.folder = os.path.join(folder, "pulse")
         os.makedirs(os.path.join(self.folder, "runtime"), mode=0o700)
         self.socket = os.path.join(self.folder, "native")
-        script = os.path.join(self.folder, "default.pa")
-        with open(script, "w") as file:
+        self.script = os.path.join(self.folder, "default.pa")
+        with open(self.script, "w") as file:
             file.write(
                 f"load-module module-native-protocol-unix socket={self.socket} auth-anonymous=1\n"
                 f"load-module module-null-sink sink_name={SINK} rate={RATE}\n"
                 f"set-default-sink {SINK}\n"
             )
-        self.server = processes.start(
+        self.start()
+
+    def start(self):
+        self.server = self.processes.start(
             "pulseaudio",
             [
                 "pulseaudio",
                 "-n",
                 "-F",
-                script,
+                self.script,
                 "--daemonize=no",
                 "--exit-idle-time=-1",
                 "--use-pid-file=no",
@@ -86,6 +90,14 @@ class SoundServer:
             env=self._server_env(),
         )
         wait_until(self._answers, 20, "PulseAudio to answer")
+
+    def stop(self):
+        """Ends the server as a crash or a restart would; its clients lose their connection."""
+        self.processes.stop(self.server)
+
+    def pactl(self, *arguments):
+        return subprocess.run(["pactl", *arguments], env=self.client_env(self._server_env()),
+                              capture_output=True, check=True, timeout=10).stdout.decode()
 
     def _server_env(self):
         env = {k: v for k, v in os.environ.items() if not k.startswith(("PULSE_", "DBUS_"))}
@@ -116,15 +128,15 @@ class SoundServer:
         """`base` (or this process's environment) with PULSE_SERVER pointing at this server."""
         return {**(os.environ if base is None else base), **self.client_variables()}
 
-    def record(self):
-        """Starts recording the null sink's monitor; the Recorder ends with the process set."""
-        return Recorder(self.processes, self.client_env(self._server_env()))
+    def record(self, sink=SINK):
+        """Starts recording a null sink's monitor; the Recorder ends with the process set."""
+        return Recorder(self.processes, self.client_env(self._server_env()), sink)
 
 
 class Recorder:
     """parec on the null sink's monitor, read by a thread into memory."""
 
-    def __init__(self, processes, env):
+    def __init__(self, processes, env, sink):
         self._lock = threading.Lock()
         self._data = bytearray()
         self._offset = None  # estimate of start: min(arrival - duration so far)
@@ -134,7 +146,7 @@ class Recorder:
             [
                 "parec",
                 "-d",
-                SINK + ".monitor",
+                sink + ".monitor",
                 "--raw",
                 "--format=s16le",
                 f"--rate={RATE}",
@@ -227,11 +239,16 @@ class Recorder:
             longest = max(longest, run)
         return longest * BLOCK / RATE
 
+    @staticmethod
+    def heard(samples, frequency):
+        """Whether the tone is heard in a block of samples."""
+        tone = goertzel_amplitude(samples, frequency)
+        return decibels(tone) > TONE_FLOOR_DB and tone * tone / 2 >= 0.5 * rms(samples) ** 2
+
     def wait_for_tone(self, frequency, since, timeout):
         """Monotonic time of the first block after `since` where the tone is heard."""
         for start, samples in self._blocks(since, timeout, f"a {frequency} Hz tone"):
-            tone = goertzel_amplitude(samples, frequency)
-            if decibels(tone) > TONE_FLOOR_DB and tone * tone / 2 >= 0.5 * rms(samples) ** 2:
+            if self.heard(samples, frequency):
                 return start
 
     def wait_for_silence(self, since, timeout, length=0.3):

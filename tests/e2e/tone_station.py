@@ -13,6 +13,7 @@ refuses to run as root; then it changes to the icecast2 user, who must own its l
     front = Relay(station.port, certificate, key)         # an https front for the station
     front.url("/tone.mp3")                                # https://127.0.0.1:<port>/tone.mp3
     front.stall()                                          # its connections go quiet, stay open
+    slow = Relay(station.port, rate=14400)                 # a link at 90 % of 128 kbit/s
     authority = CertificateAuthority(folder)               # made with openssl for the test
 """
 
@@ -180,8 +181,9 @@ class Relay:
     then only read, so each connection is one thread that forwards the request, then the
     station's bytes."""
 
-    def __init__(self, station_port):
+    def __init__(self, station_port, rate=None):
         self._station_port = station_port
+        self._rate = rate  # bytes a second to each listener; None passes them as they come
         self._listener = socket.create_server(("127.0.0.1", 0))
         self.port = self._listener.getsockname()[1]
         self._generation = 0  # connections from an older generation are stalled
@@ -222,13 +224,20 @@ class Relay:
                 request += chunk
             upstream = socket.create_connection(("127.0.0.1", self._station_port), timeout=30)
             upstream.sendall(request)
+            began, sent = time.monotonic(), 0
             while not self._closing:
                 data = upstream.recv(16384)
                 if not data:
                     return
                 while generation != self._generation and not self._closing:
                     time.sleep(0.1)
-                client.sendall(data)
+                # Paced in tenths of a second's worth, as a slow link would carry them.
+                step = len(data) if self._rate is None else self._rate // 10
+                for first in range(0, len(data), step):
+                    if self._rate is not None:
+                        time.sleep(max(0.0, began + sent / self._rate - time.monotonic()))
+                    client.sendall(data[first : first + step])
+                    sent += min(step, len(data) - first)
         except OSError:
             pass
         finally:

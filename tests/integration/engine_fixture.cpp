@@ -4,6 +4,7 @@
 #include <atomic>
 #include <thread>
 
+#include "media/engine_teardown.h"
 #include "platform/ui_thread.h"
 
 int RecordingDisplay::find(const std::string& prefix, int from) const {
@@ -28,6 +29,8 @@ void EngineTest::SetUp() {
 
 void EngineTest::TearDown() {
     player.reset();
+    // Its engine ends on a thread of its own; the next test starts without it.
+    EXPECT_TRUE(media::enginesEnded(std::chrono::seconds(10)));
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 }

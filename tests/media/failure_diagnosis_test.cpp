@@ -3,88 +3,79 @@
 #include <mpv/client.h>
 
 #include "media/failure_diagnosis.h"
-#include "media/status_text.h"
+#include "media/mpv_engine.h"
 
+using media::Failure;
 using media::FailureDiagnosis;
+using Cause = Failure::Cause;
 
 namespace {
-// The verdict as the strip words it.
-std::string verdict(const FailureDiagnosis& diagnosis, int mpvError) {
-    return media::status_text::line(
-               {.state = media::StreamState::Failed, .failure = diagnosis.verdict(mpvError)})
-        .state;
+// What a try's log lines and its end's code come to, as the engine's edge reads them.
+Failure verdict(const std::vector<std::pair<const char*, const char*>>& lines, int mpvError) {
+    FailureDiagnosis diagnosis;
+    for (const auto& [prefix, line] : lines) {
+        for (const char* level : {"error", "warn"}) {
+            if (auto failure = media::failureInLog(prefix, level, line)) diagnosis.note(*failure);
+        }
+    }
+    return diagnosis.verdict(media::failureAtEnd(mpvError));
 }
 }  // namespace
 
 // The log lines are those mpv 0.35 sends for each case.
 TEST(FailureDiagnosis, NamesTheCauseFromTheLogLines) {
-    struct Case {
-        const char* prefix;
-        const char* level;
-        const char* line;
-        int error;
-        const char* expected;
+    const std::pair<const char*, Failure> cases[] = {
+        {"tcp: Connection to tcp://127.0.0.1:1 failed: Connection refused\n",
+         {Cause::ConnectionRefused}},
+        {"http: HTTP error 404 File Not Found\n", {Cause::NotFound}},
+        {"http: HTTP error 503 Service Unavailable\n", {Cause::ServerError, 503}},
+        {"tcp: Failed to resolve hostname nowhere.invalid: Name or service not known\n",
+         {Cause::HostNotFound}},
+        {"tls: Peer certificate failed verification\n", {Cause::CertificateNotTrusted}},
+        {"Failed to recognize file format.\n", {Cause::UnsupportedFormat}},
+        {"Refusing to load potentially unsafe URL from a playlist.\n",
+         {Cause::UnsafePlaylistEntry}},
+        {"Failed to open http://127.0.0.1:9/.\n", {}},
     };
-    const Case cases[] = {
-        {"ffmpeg", "error", "tcp: Connection to tcp://127.0.0.1:1 failed: Connection refused\n",
-         MPV_ERROR_LOADING_FAILED, "Connection refused"},
-        {"ffmpeg", "warn", "http: HTTP error 404 File Not Found\n", MPV_ERROR_LOADING_FAILED,
-         "Not found (404)"},
-        {"ffmpeg", "warn", "http: HTTP error 503 Service Unavailable\n", MPV_ERROR_LOADING_FAILED,
-         "Server error (503)"},
-        {"ffmpeg", "error",
-         "tcp: Failed to resolve hostname nowhere.invalid: Name or service not known\n",
-         MPV_ERROR_LOADING_FAILED, "Host not found"},
-        {"cplayer", "error", "Failed to recognize file format.\n", MPV_ERROR_UNKNOWN_FORMAT,
-         "Unsupported format"},
-        {"stream", "error", "Refusing to load potentially unsafe URL from a playlist.\n",
-         MPV_ERROR_LOADING_FAILED, "Refused playlist entry"},
-        {"ffmpeg", "error", "tls: Peer certificate failed verification\n", MPV_ERROR_LOADING_FAILED,
-         "Certificate not trusted"},
-        {"stream", "error", "Failed to open http://127.0.0.1:9/.\n", MPV_ERROR_LOADING_FAILED,
-         "Failed"},
-    };
-    for (const Case& c : cases) {
-        FailureDiagnosis diagnosis;
-        diagnosis.noteLog(c.prefix, c.level, c.line);
-        diagnosis.noteLog("stream", "error", "Failed to open http://127.0.0.1/.\n");
-        EXPECT_EQ(verdict(diagnosis, c.error), c.expected) << c.line;
+    for (const auto& [line, expected] : cases) {
+        EXPECT_EQ(verdict({{"ffmpeg", line}, {"stream", "Failed to open http://127.0.0.1/.\n"}},
+                          MPV_ERROR_LOADING_FAILED),
+                  expected)
+            << line;
     }
 }
 
 TEST(FailureDiagnosis, ASoundServerRefusingIsNoSoundDeviceNotTheStation) {
-    FailureDiagnosis diagnosis;
-    diagnosis.noteLog("ao/pulse", "error", "Init failed: Connection refused\n");
-    diagnosis.noteLog("ao", "error", "Failed to initialize audio driver 'pulse'\n");
-    diagnosis.noteLog("cplayer", "error", "Could not open/initialize audio device -> no sound.\n");
-    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_AO_INIT_FAILED), "No sound device");
+    EXPECT_EQ(verdict({{"ao/pulse", "Init failed: Connection refused\n"},
+                       {"ao", "Failed to initialize audio driver 'pulse'\n"},
+                       {"cplayer", "Could not open/initialize audio device -> no sound.\n"}},
+                      MPV_ERROR_AO_INIT_FAILED),
+              Failure{Cause::NoSoundDevice});
 }
 
 TEST(FailureDiagnosis, ErrorCodeAloneStillSaysSomething) {
-    FailureDiagnosis diagnosis;
-    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_UNKNOWN_FORMAT), "Unsupported format");
-    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_AO_INIT_FAILED), "No sound device");
-    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_LOADING_FAILED), "Failed");
-    EXPECT_EQ(verdict(diagnosis, 0), "Failed");
+    EXPECT_EQ(verdict({}, MPV_ERROR_UNKNOWN_FORMAT), Failure{Cause::UnsupportedFormat});
+    EXPECT_EQ(verdict({}, MPV_ERROR_AO_INIT_FAILED), Failure{Cause::NoSoundDevice});
+    EXPECT_EQ(verdict({}, MPV_ERROR_LOADING_FAILED), Failure{});
+    EXPECT_EQ(verdict({}, 0), Failure{});
 }
 
 TEST(FailureDiagnosis, IgnoresHarmlessLinesAndForgetsOnClear) {
-    FailureDiagnosis diagnosis;
     // Icecast's own .m3u logs this at error level although the playlist works.
-    diagnosis.noteLog("ffmpeg", "error",
-                      "http: Stream ends prematurely at 33, should be 18446744073709551615\n");
-    diagnosis.noteLog("ffmpeg", "info", "HTTP error 404 File Not Found\n");
-    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_LOADING_FAILED), "Failed");
+    EXPECT_FALSE(media::failureInLog(
+        "ffmpeg", "error",
+        "http: Stream ends prematurely at 33, should be 18446744073709551615\n"));
+    EXPECT_FALSE(media::failureInLog("ffmpeg", "info", "HTTP error 404 File Not Found\n"));
 
-    diagnosis.noteLog("ffmpeg", "error",
-                      "tcp: Connection to tcp://127.0.0.1:1 failed: Connection refused\n");
+    FailureDiagnosis diagnosis;
+    diagnosis.note({Cause::ConnectionRefused});
     diagnosis.clear();
-    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_LOADING_FAILED), "Failed");
+    EXPECT_EQ(diagnosis.verdict({}), Failure{});
 }
 
 TEST(FailureDiagnosis, TheMostTellingCauseWins) {
-    FailureDiagnosis diagnosis;
-    diagnosis.noteLog("ffmpeg", "warn", "http: HTTP error 404 File Not Found\n");
-    diagnosis.noteLog("cplayer", "error", "Failed to recognize file format.\n");
-    EXPECT_EQ(verdict(diagnosis, MPV_ERROR_UNKNOWN_FORMAT), "Not found (404)");
+    EXPECT_EQ(verdict({{"ffmpeg", "http: HTTP error 404 File Not Found\n"},
+                       {"cplayer", "Failed to recognize file format.\n"}},
+                      MPV_ERROR_UNKNOWN_FORMAT),
+              Failure{Cause::NotFound});
 }

@@ -31,3 +31,34 @@ TEST(StatusText, TitleFollowsTheState) {
     EXPECT_EQ((StatusLine{.state = "Playing", .title = "Artist - Song", .elapsed = "0:05"}).text(),
               "Playing: Artist - Song");
 }
+
+// The words for every state and failure, here alone: the machine's own tests read its types.
+TEST(StatusText, WordsForEveryStateAndFailure) {
+    using media::StreamState;
+    using Cause = media::Failure::Cause;
+    const auto words = [](StreamState state, media::Failure failure = {}) {
+        return text::line({.state = state, .failure = failure}).text();
+    };
+    EXPECT_EQ(words(StreamState::Ready), "Ready");
+    EXPECT_EQ(words(StreamState::Connecting), "Connecting\u2026");
+    EXPECT_EQ(words(StreamState::Reconnecting), "Reconnecting\u2026");
+    EXPECT_EQ(words(StreamState::Playing), "Playing");
+    EXPECT_EQ(words(StreamState::NoSound), "No sound device");
+    EXPECT_EQ(words(StreamState::Stopped), "Stopped");
+    const std::pair<media::Failure, const char*> failures[] = {
+        {{Cause::Unknown}, "Failed"},
+        {{Cause::ConnectionRefused}, "Connection refused"},
+        {{Cause::NotFound}, "Not found (404)"},
+        {{Cause::ServerError, 503}, "Server error (503)"},
+        {{Cause::HostNotFound}, "Host not found"},
+        {{Cause::TimedOut}, "Timed out"},
+        {{Cause::UnsupportedFormat}, "Unsupported format"},
+        {{Cause::UnsafePlaylistEntry}, "Refused playlist entry"},
+        {{Cause::CertificateNotTrusted}, "Certificate not trusted"},
+        {{Cause::NoSoundDevice}, "No sound device"},
+        {{Cause::NoAudioEngine}, "No audio engine"},
+    };
+    for (const auto& [failure, expected] : failures) {
+        EXPECT_EQ(words(StreamState::Failed, failure), expected);
+    }
+}
