@@ -12,6 +12,8 @@ namespace media {
 class FailureDiagnosis {
 public:
     void noteLog(std::string_view prefix, std::string_view level, std::string_view text);
+    // The player refused the stream's playlist itself (see station_playlist.h).
+    void notePlaylistRefused(Failure::Cause cause) { note(cause); }
     // The failure, given mpv's end-file error code.
     Failure verdict(int mpvError) const;
     // The server's certificate is not trusted (self-signed, expired, another name): no new try

@@ -30,6 +30,12 @@ constexpr std::pair<const char*, const char*> kEngineOptions[] = {
     {"input-default-bindings", "no"},
     {"input-vo-keyboard", "no"},
     {"load-unsafe-playlists", "no"},
+    // mpv reads a playlist to its end, however long a server makes it: the player reads them
+    // itself, bounded, when mpv finds no stream at an address (see kLoadFailed).
+    {"access-references", "no"},
+    // mpv names its sound-server stream after the title otherwise, and a title of megabytes
+    // ends the connection to PulseAudio.
+    {"title", "Wavelark"},
     {"vid", "no"},
     {"audio-display", "no"},
     {"idle", "yes"},
@@ -60,7 +66,11 @@ void feedMetadata(StreamStateMachine& machine, const mpv_node* metadata) {
         if (strcasecmp(key, "icy-title") == 0) icyTitle = value.u.string;
         if (strcasecmp(key, "title") == 0) tagTitle = value.u.string;
     }
-    if (const char* raw = icyTitle ? icyTitle : tagTitle) machine.titleSent(raw);
+    if (icyTitle) {
+        machine.titleSent(icyTitle);
+    } else if (tagTitle) {
+        machine.tagTitleSent(tagTitle);
+    }
 }
 
 void feedCacheState(StreamStateMachine& machine, const mpv_node& state,
@@ -74,6 +84,9 @@ void feedCacheState(StreamStateMachine& machine, const mpv_node& state,
         if (key == "cache-duration" && value.format == MPV_FORMAT_DOUBLE) ahead = value.u.double_;
         if (key == "eof" && value.format == MPV_FORMAT_FLAG) endReached = value.u.flag != 0;
     }
+    // A figure no stream can hold (NaN, negative, past a day) says nothing; converting it
+    // would not even be defined.
+    if (!(ahead >= 0 && ahead <= 86400)) return;
     machine.bufferAhead(std::chrono::milliseconds(static_cast<std::int64_t>(ahead * 1000)),
                         endReached, now);
 }
@@ -123,6 +136,7 @@ mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, d
     // Live streams have no size; a file served whole does. (Duration is no help: mpv learns
     // a live stream's length once its end is in the cache.)
     mpv.observeProperty(handle, kFileSize, "file-size", MPV_FORMAT_INT64);
+    mpv.hookAdd(handle, kLoadFailed, "on_load_fail", 0);
     return handle;
 }
 

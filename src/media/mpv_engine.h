@@ -17,7 +17,14 @@ enum MpvProperty : std::uint64_t {
     kMetadata,
     kFileSize,
     // Not watched: asked for once per played second (see StreamStateMachine::bufferAhead).
-    kCacheState
+    kCacheState,
+    // A hook: mpv found no stream at the address and waits for the player, which may name
+    // another (the first of a playlist it read).
+    kLoadFailed,
+    // What mpv tried to open there, asked for once the hook comes.
+    kFailedAddress,
+    // The reply to naming the stream to open instead; the hook goes on then.
+    kPlaylistStream
 };
 
 // A new mpv set up for the player, with the volume and mute the window set before it existed,

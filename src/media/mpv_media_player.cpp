@@ -7,6 +7,7 @@
 
 #include "media/mpv_client.h"
 #include "media/mpv_engine.h"
+#include "media/station_playlist.h"
 #include "media/status_text.h"
 #include "media/stream_state_machine.h"
 #include "media/volume_scale.h"
@@ -15,6 +16,7 @@
 #include "platform/runtime_error.h"
 #include "platform/timer.h"
 #include "platform/ui_thread.h"
+#include "platform/web_read.h"
 
 namespace media {
 
@@ -60,6 +62,11 @@ private:
     static void onWakeup(void* context);
     void ensureEngine();
     void carryOut();
+    // mpv found no stream at an address: read it as a playlist, and let mpv go on.
+    bool handleLoadFailure(const mpv_event& event);
+    void readPlaylist(const std::string& address);
+    void playlistArrived(const std::string& address, const platform::WebRead::Result& result);
+    void letLoadGoOn();
 
     StatusDisplay& display_;
     const EngineOptions options_;
@@ -77,6 +84,9 @@ private:
     std::optional<StreamStatus> logged_;
     // Listened to from the first open on, with the engine.
     std::unique_ptr<platform::SystemEvents> systemEvents_;
+    // While mpv waits in its hook for a failed load.
+    std::optional<std::uint64_t> loadFailedHook_;
+    std::unique_ptr<platform::WebRead> playlistRead_;
 };
 
 MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
@@ -90,6 +100,7 @@ MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
 
 MpvMediaPlayer::~MpvMediaPlayer() {
     bridge_->owner = nullptr;
+    playlistRead_.reset();
     // Stops playback and joins mpv's threads; no wakeup callback runs after it returns.
     if (handle_) mpv_->terminateDestroy(handle_);
 }
@@ -181,21 +192,96 @@ void MpvMediaPlayer::drain() {
             // Not asked for; take the engine down and let the next open start a new one.
             platform::logWarning(platform::LogRoom::Media, "mpv shut down by itself");
             machine_.engineLost(now());
+            playlistRead_.reset();
+            loadFailedHook_.reset();
             mpv_->terminateDestroy(handle_);
             handle_ = nullptr;
             break;
         }
-        feedEvent(machine_, *event, now());
+        if (!handleLoadFailure(*event)) feedEvent(machine_, *event, now());
     }
     // Once per drain: events that arrive together (a title with its metadata, a buffering
     // state with the pause it belongs to) show as one change.
     carryOut();
 }
 
+bool MpvMediaPlayer::handleLoadFailure(const mpv_event& event) {
+    if (event.event_id == MPV_EVENT_HOOK && event.reply_userdata == kLoadFailed) {
+        loadFailedHook_ = static_cast<const mpv_event_hook*>(event.data)->id;
+        mpv_->getPropertyAsync(handle_, kFailedAddress, "stream-open-filename", MPV_FORMAT_STRING);
+        return true;
+    }
+    if (event.event_id == MPV_EVENT_GET_PROPERTY_REPLY && event.reply_userdata == kFailedAddress) {
+        const auto& property = *static_cast<const mpv_event_property*>(event.data);
+        if (event.error >= 0 && property.format == MPV_FORMAT_STRING) {
+            readPlaylist(*static_cast<const char* const*>(property.data));
+        } else {
+            letLoadGoOn();
+        }
+        return true;
+    }
+    if (event.event_id == MPV_EVENT_SET_PROPERTY_REPLY && event.reply_userdata == kPlaylistStream) {
+        letLoadGoOn();
+        return true;
+    }
+    return false;
+}
+
+void MpvMediaPlayer::readPlaylist(const std::string& address) {
+    const bool web = address.starts_with("http://") || address.starts_with("https://");
+    if (!machine_.active() || !web) {
+        letLoadGoOn();
+        return;
+    }
+    playlistRead_ = std::make_unique<platform::WebRead>(
+        address, kPlaylistBytes, options_.caFile,
+        [this, address](const platform::WebRead::Result& result) {
+            playlistArrived(address, result);
+        });
+}
+
+void MpvMediaPlayer::playlistArrived(const std::string& address,
+                                     const platform::WebRead::Result& result) {
+    const StationPlaylist playlist =
+        result.ok ? readStationPlaylist(result.bytes, result.whole, address) : StationPlaylist{};
+    switch (playlist.kind) {
+        case StationPlaylist::Kind::Streams: {
+            platform::logInfo(platform::LogRoom::Media,
+                              "playlist of " + std::to_string(playlist.streams.size()));
+            // The first in place of the playlist, the others after it, as mpv would.
+            const char* first = playlist.streams.front().c_str();
+            mpv_->setPropertyAsync(handle_, kPlaylistStream, "stream-open-filename",
+                                   MPV_FORMAT_STRING, &first);
+            for (std::size_t i = 1; i < playlist.streams.size(); ++i) {
+                const char* args[] = {"loadfile", playlist.streams[i].c_str(), "append", nullptr};
+                mpv_->commandAsync(handle_, 0, args);
+            }
+            return;
+        }
+        case StationPlaylist::Kind::TooLarge:
+            machine_.playlistRefused(Failure::Cause::PlaylistTooLarge);
+            break;
+        case StationPlaylist::Kind::NoStreams:
+            machine_.playlistRefused(Failure::Cause::UnsafePlaylistEntry);
+            break;
+        case StationPlaylist::Kind::NotAPlaylist:
+            break;
+    }
+    letLoadGoOn();
+}
+
+void MpvMediaPlayer::letLoadGoOn() {
+    playlistRead_.reset();
+    if (loadFailedHook_ && handle_) mpv_->hookContinue(handle_, *loadFailedHook_);
+    loadFailedHook_.reset();
+}
+
 void MpvMediaPlayer::carryOut() {
     const Time at = now();
     machine_.update(at);
     const auto decisions = machine_.decide(at);
+    // A new load or a stop must not wait behind a playlist still being read.
+    if (!decisions.commands.empty()) letLoadGoOn();
     for (const auto& command : decisions.commands) {
         if (!handle_) break;
         // Asynchronous, so the UI thread never waits for the engine's core.

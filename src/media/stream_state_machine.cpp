@@ -62,6 +62,7 @@ void StreamStateMachine::begin(bool retry, Time now) {
     endSession(now);
     phase_ = retry ? Phase::Reconnecting : Phase::Connecting;
     retrying_ = retry;
+    chainedTitle_.forget();
     if (!retry) {
         title_.clear();
         playedBefore_ = {};
@@ -250,6 +251,14 @@ void StreamStateMachine::sizeKnown(bool hasSize) {
 
 void StreamStateMachine::titleSent(std::string_view raw) {
     if (attemptStarted()) title_ = decodeIcyTitle(raw);
+}
+
+void StreamStateMachine::playlistRefused(Failure::Cause why) {
+    if (attemptStarted()) diagnosis_.notePlaylistRefused(why);
+}
+
+void StreamStateMachine::tagTitleSent(std::string_view raw) {
+    if (attemptStarted()) title_ = decodeIcyTitle(chainedTitle_.newest(raw));
 }
 
 void StreamStateMachine::bufferAhead(std::chrono::milliseconds ahead, bool endReached, Time now) {

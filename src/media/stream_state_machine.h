@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "media/failure_diagnosis.h"
+#include "media/icy_title.h"
 #include "media/reconnect_schedule.h"
 #include "media/stream_status.h"
 
@@ -92,9 +93,14 @@ public:
     void sizeKnown(bool hasSize);
     // The title the stream sends, as it comes (ICY title bytes or a tag).
     void titleSent(std::string_view raw);
+    // A tag title (Vorbis comments, ID3): of a chained stream, the newest part's is shown.
+    void tagTitleSent(std::string_view raw);
     // How much stream the engine holds ahead of playback, and whether it has the stream's end.
     void bufferAhead(std::chrono::milliseconds ahead, bool endReached, Time now);
     void engineLog(std::string_view prefix, std::string_view level, std::string_view text);
+    // The player read the stream's playlist itself and refused it: too large, or naming no
+    // stream. The engine's end of the attempt follows.
+    void playlistRefused(Failure::Cause why);
     // The engine shut down by itself, or could not be started at all.
     void engineLost(Time now);
     void engineUnavailable(Time now);
@@ -181,6 +187,7 @@ private:
     Time countShownAt_{};
 
     std::string title_;
+    ChainedTitle chainedTitle_;
     Time playedBefore_{};
     std::optional<Time> playingSince_;
 
