@@ -7,6 +7,7 @@
 
 #include "media/mpv_client.h"
 #include "media/mpv_engine.h"
+#include "media/public_address.h"
 #include "media/station_playlist.h"
 #include "media/status_text.h"
 #include "media/stream_state_machine.h"
@@ -286,7 +287,7 @@ void MpvMediaPlayer::carryOut() {
         if (!handle_) break;
         // Asynchronous, so the UI thread never waits for the engine's core.
         if (command.kind == StreamStateMachine::Command::Load) {
-            platform::logInfo(platform::LogRoom::Media, "load " + address_);
+            platform::logInfo(platform::LogRoom::Media, "load " + publicAddress(address_));
             const char* args[] = {"loadfile", address_.c_str(), "replace", nullptr};
             mpv_->commandAsync(handle_, command.serial, args);
         } else {

@@ -3,7 +3,8 @@
 
 A connection that stalls is replaced before its buffer runs dry; logind's resume and
 NetworkManager's "connected" on a private system bus (python-dbusmock) bring a stalled or
-waiting station back at once. (https stations, trusted and not, are checked against the engine
+waiting station back at once, and only when their owner sends them (also after logind
+restarts): the same signals from another connection change nothing. (https stations, trusted and not, are checked against the engine
 in the integration tests.) With WAVELARK_E2E_LONG=1
 only the long case runs: the station is away for 60 s and comes back with no click.
 Each case prints what it measured.
@@ -28,6 +29,7 @@ MOUNT = "/tone.mp3"
 # The pre-buffer and room for a busy machine.
 FIRST_SOUND = 5.0 + 4.0
 OUTAGE = 60.0
+LOGIND = [sys.executable, "-m", "dbusmock", "--system", "--template", "logind"]
 # What the listener may wait for at most.
 AFTER_OUTAGE, AFTER_STALL, AFTER_RESUME, AFTER_NETWORK = 40.0, 5.0, 6.0, 8.0
 
@@ -40,7 +42,7 @@ def on_the_air(session):
     station.start()
     session.relay = Relay(station.port)
     system = SessionBus(session.processes, session.folder, "system", system=True)
-    system.start("logind", [sys.executable, "-m", "dbusmock", "--system", "--template", "logind"])
+    session.logind = system.start("logind", LOGIND)
     system.start("networkmanager",
                  [sys.executable, "-m", "dbusmock", "--system", "--template", "networkmanager"])
     names = ["gdbus", "call", "--system", "-d", "org.freedesktop.DBus", "-o",
@@ -85,6 +87,35 @@ def _back_after(session, signal, logged, limit, what):
     session.note(f"{what}: sound back {heard - sent:.2f} s after the signal")
     session.check(f"{what}: the sound is back within {limit:.0f} s", heard - sent <= limit,
                   f"{heard - sent:.2f} s")
+
+
+def forged_signals_are_ignored(session):
+    """Another user's connection sends logind's and NetworkManager's signals: nothing reloads.
+    logind then restarts, under a new unique name, which the player follows."""
+    session.logind = _restart_logind(session)
+    start = time.monotonic()
+    for _ in range(6):
+        for signal, value in (("org.freedesktop.login1.Manager.PrepareForSleep", "false"),
+                              ("org.freedesktop.NetworkManager.StateChanged", "uint32 70")):
+            path = "/org/freedesktop/" + ("login1" if "login1" in signal else "NetworkManager")
+            session.system.run(["gdbus", "emit", "--system", "-o", path, "-s", signal, value])
+        time.sleep(1)
+    end = time.monotonic()
+    silence = session.recorder.longest_silence(start, end)
+    session.note(f"six forged resumes in {end - start:.1f} s: longest silence {silence:.2f} s")
+    log = session.processes.log("wavelark")
+    session.check("forged signals reload nothing", "the system resumed" not in log and
+                  "the network is connected" not in log and silence < 0.5, f"{silence:.2f} s")
+
+
+def _restart_logind(session):
+    session.processes.stop(session.logind)
+    names = ["gdbus", "call", "--system", "-d", "org.freedesktop.DBus", "-o",
+             "/org/freedesktop/DBus", "-m", "org.freedesktop.DBus.ListNames"]
+    logind = session.system.start("logind", LOGIND)
+    wait_until(lambda: "'org.freedesktop.login1'" in session.system.run(names), 20,
+               "logind back on the bus")
+    return logind
 
 
 def a_resume_reloads(session):
@@ -137,5 +168,6 @@ def _mock_call(session, service, path, method, *args):
 if __name__ == "__main__":
     long_run = os.environ.get("WAVELARK_E2E_LONG") == "1"
     run([on_the_air, an_outage_of_a_minute] if long_run else
-        [on_the_air, a_stall_is_replaced, a_resume_reloads, the_network_returns],
+        [on_the_air, a_stall_is_replaced, forged_signals_are_ignored, a_resume_reloads,
+         the_network_returns],
         tools=("dbus-daemon", "gdbus"), modules=("dbusmock",))
