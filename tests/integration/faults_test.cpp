@@ -80,6 +80,24 @@ TEST_F(Faults, RedirectLoops) {
     expectFailure(server.url("/self.m3u"), "Timed out", 20s);
 }
 
+// Peak resident memory of this process (VmHWM), in MB.
+long peakResidentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmHWM:")) return std::stol(line.substr(6)) / 1024;
+    }
+    return -1;
+}
+
+// mpv would read it to its end, and the memory with it (gigabytes in seconds).
+TEST_F(Faults, EndlessPlaylistIsRefused) {
+    expectFailure(server.url("/endless-playlist"), "Playlist too large", 15s);
+    const long peak = peakResidentMegabytes();
+    std::printf("peak resident memory with an endless playlist: %ld MB\n", peak);
+    EXPECT_LT(peak, 400) << "the playlist was read past its bound";
+}
+
 // A station's playlist may name streams only: this machine's files are refused, and a relative
 // entry stays on the playlist's server.
 TEST_F(Faults, PlaylistEntriesNeverReachLocalFiles) {

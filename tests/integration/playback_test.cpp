@@ -9,6 +9,7 @@
 #include "engine_fixture.h"
 #include "fault_server.h"
 #include "icecast_server.h"
+#include "media/icy_title.h"
 #include "tone_wav.h"
 
 using namespace std::chrono_literals;
@@ -204,6 +205,18 @@ TEST_F(Playback, PlaylistOverHttpPlaysItsEntry) {
     player.open(playlists->url("/tone.pls"));
     ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
     EXPECT_GT(toneLevelDb(nextAudio(0ms, 1s), 440), -30.0);
+}
+
+// A tag title has no bound of its own; it is cut where it enters, and the stream plays.
+TEST_F(Playback, TitleOfMegabytesIsCut) {
+    playlists->serve("/long-title.wav", "audio/wav",
+                     toneWav(1000, 4.0, std::string(4'000'000, 'T')));
+    // In real time, so that it is seen playing before its end.
+    auto& player = makePlayer(outputTo("null"));
+    player.open(playlists->url("/long-title.wav"));
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history().substr(0, 2000);
+    EXPECT_EQ(player.streamTitle(), std::string(media::kTitleCharacters, 'T') + "\u2026");
+    EXPECT_EQ(display.current().title, player.streamTitle());
 }
 
 TEST_F(Playback, PlaylistEntriesForLocalFilesAreRefused) {
