@@ -38,6 +38,12 @@ void endEngineLater(const MpvClient& mpv, mpv_handle* handle) {
     }).detach();
 }
 
+bool enginesEnding() {
+    Pending& state = pending();
+    const std::lock_guard lock(state.mutex);
+    return state.count > 0;
+}
+
 bool enginesEnded(std::chrono::milliseconds limit) {
     Pending& state = pending();
     std::unique_lock lock(state.mutex);

@@ -11,9 +11,10 @@ using Cause = Failure::Cause;
 
 // From least to most telling; a cause not listed (Unknown) says nothing.
 constexpr Cause kByWeight[] = {
-    Cause::UnsupportedFormat, Cause::UnsafePlaylistEntry,   Cause::TimedOut,
-    Cause::HostNotFound,      Cause::ServerError,           Cause::NotFound,
-    Cause::ConnectionRefused, Cause::CertificateNotTrusted, Cause::NoSoundDevice,
+    Cause::UnsupportedFormat, Cause::UnsafePlaylistEntry, Cause::PlaylistTooLarge,
+    Cause::TimedOut,          Cause::HostNotFound,        Cause::ServerError,
+    Cause::NotFound,          Cause::ConnectionRefused,   Cause::CertificateNotTrusted,
+    Cause::NoSoundDevice,
 };
 
 int weight(Cause cause) {

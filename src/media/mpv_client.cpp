@@ -30,7 +30,9 @@ const MpvClient* mpvClient() {
                               bind(library, c.observeProperty, "mpv_observe_property") &&
                               bind(library, c.requestLogMessages, "mpv_request_log_messages") &&
                               bind(library, c.waitEvent, "mpv_wait_event") &&
-                              bind(library, c.setWakeupCallback, "mpv_set_wakeup_callback");
+                              bind(library, c.setWakeupCallback, "mpv_set_wakeup_callback") &&
+                              bind(library, c.hookAdd, "mpv_hook_add") &&
+                              bind(library, c.hookContinue, "mpv_hook_continue");
         return complete ? &c : nullptr;
     }();
     return bound;

@@ -21,6 +21,8 @@ struct MpvClient {
     decltype(&::mpv_request_log_messages) requestLogMessages = nullptr;
     decltype(&::mpv_wait_event) waitEvent = nullptr;
     decltype(&::mpv_set_wakeup_callback) setWakeupCallback = nullptr;
+    decltype(&::mpv_hook_add) hookAdd = nullptr;
+    decltype(&::mpv_hook_continue) hookContinue = nullptr;
 };
 
 // The functions, loaded on the first call; null when libmpv is missing or lacks one of them.

@@ -32,6 +32,12 @@ constexpr std::pair<const char*, const char*> kEngineOptions[] = {
     {"input-default-bindings", "no"},
     {"input-vo-keyboard", "no"},
     {"load-unsafe-playlists", "no"},
+    // mpv reads a playlist to its end, however long a server makes it: the player reads them
+    // itself, bounded, when mpv finds no stream at an address (see kLoadFailedHook).
+    {"access-references", "no"},
+    // mpv names its sound-server stream after the title otherwise, and a title of megabytes
+    // ends the connection to PulseAudio.
+    {"title", "Wavelark"},
     {"vid", "no"},
     {"audio-display", "no"},
     {"idle", "yes"},
@@ -74,6 +80,7 @@ constexpr PropertyInfo kProperties[] = {
     {MpvProperty::CacheState, "demuxer-cache-state", MPV_FORMAT_NODE, false},
     {MpvProperty::Volume, "volume", MPV_FORMAT_DOUBLE, false},
     {MpvProperty::Mute, "mute", MPV_FORMAT_FLAG, false},
+    {MpvProperty::OpenAddress, "stream-open-filename", MPV_FORMAT_STRING, false},
 };
 
 constexpr const PropertyInfo& info(MpvProperty id) {
@@ -115,7 +122,11 @@ void feedMetadata(StreamStateMachine& machine, const mpv_node* metadata) {
         if (strcasecmp(key, "icy-title") == 0) icyTitle = value.u.string;
         if (strcasecmp(key, "title") == 0) tagTitle = value.u.string;
     }
-    if (const char* raw = icyTitle ? icyTitle : tagTitle) machine.titleSent(raw);
+    if (icyTitle) {
+        machine.titleSent(icyTitle);
+    } else if (tagTitle) {
+        machine.tagTitleSent(tagTitle);
+    }
 }
 
 void feedCacheState(StreamStateMachine& machine, const mpv_node& state,
@@ -130,6 +141,9 @@ void feedCacheState(StreamStateMachine& machine, const mpv_node& state,
         if (key == "cache-end" && value.format == MPV_FORMAT_DOUBLE) end = value.u.double_;
         if (key == "eof" && value.format == MPV_FORMAT_FLAG) endReached = value.u.flag != 0;
     }
+    // A figure no stream can hold (NaN, negative, centuries) says nothing; converting it would
+    // not even be defined.
+    if (!(end >= 0 && end <= 1e9)) return;
     machine.bufferEnd(std::chrono::milliseconds(static_cast<std::int64_t>(end * 1000)), endReached,
                       now);
 }
@@ -227,6 +241,7 @@ mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, d
                                 property.format);
         }
     }
+    mpv.hookAdd(handle, kLoadFailedHook, "on_load_fail", 0);
     return handle;
 }
 
@@ -244,6 +259,18 @@ void setMute(const MpvClient& mpv, mpv_handle* handle, bool muted) {
 void askCacheState(const MpvClient& mpv, mpv_handle* handle) {
     const auto& cache = info(MpvProperty::CacheState);
     mpv.getPropertyAsync(handle, static_cast<std::uint64_t>(cache.id), cache.name, cache.format);
+}
+
+void askOpenAddress(const MpvClient& mpv, mpv_handle* handle) {
+    const auto& open = info(MpvProperty::OpenAddress);
+    mpv.getPropertyAsync(handle, static_cast<std::uint64_t>(open.id), open.name, open.format);
+}
+
+void openInstead(const MpvClient& mpv, mpv_handle* handle, const std::string& address) {
+    const auto& open = info(MpvProperty::OpenAddress);
+    const char* text = address.c_str();
+    mpv.setPropertyAsync(handle, static_cast<std::uint64_t>(open.id), open.name, open.format,
+                         &text);
 }
 
 void feedEvent(StreamStateMachine& machine, const mpv_event& event, std::chrono::milliseconds now,

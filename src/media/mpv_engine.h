@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "media/mpv_client.h"
@@ -23,7 +24,14 @@ enum class MpvProperty : std::uint64_t {
     CacheState,
     Volume,
     Mute,
+    // What mpv opens for the entry: asked for when it found no stream there, set to the first
+    // stream of the playlist the player read in its place.
+    OpenAddress,
 };
+
+// The hook mpv waits in when it found no stream at an address (a playlist, which the player
+// reads itself, bounded); its event comes with this id.
+constexpr std::uint64_t kLoadFailedHook = 1;
 
 // A new mpv set up for the player, with the volume and mute the window set before it existed,
 // watching the properties it follows and sending its warning and error lines. Null when mpv refuses
@@ -36,6 +44,10 @@ mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, d
 void setVolume(const MpvClient& mpv, mpv_handle* handle, double volume);
 void setMute(const MpvClient& mpv, mpv_handle* handle, bool muted);
 void askCacheState(const MpvClient& mpv, mpv_handle* handle);
+// While mpv waits in kLoadFailedHook: what it failed to open (the reply comes with the
+// OpenAddress id), and the stream to open there instead (its reply likewise).
+void askOpenAddress(const MpvClient& mpv, mpv_handle* handle);
+void openInstead(const MpvClient& mpv, mpv_handle* handle, const std::string& address);
 
 // What mpv's and FFmpeg's log lines say failed (the lines of mpv 0.35); nothing for a line that
 // names no cause.

@@ -8,6 +8,8 @@
 #include "media/engine_teardown.h"
 #include "media/mpv_client.h"
 #include "media/mpv_engine.h"
+#include "media/public_address.h"
+#include "media/station_playlist.h"
 #include "media/status_text.h"
 #include "media/stream_state_machine.h"
 #include "media/volume_scale.h"
@@ -16,6 +18,7 @@
 #include "platform/runtime_error.h"
 #include "platform/timer.h"
 #include "platform/ui_thread.h"
+#include "platform/web_read.h"
 
 namespace media {
 
@@ -64,12 +67,19 @@ private:
     void ensureEngine();
     void endEngine();
     void carryOut();
+    // mpv found no stream at an address: read it as a playlist, and let mpv go on.
+    bool handleLoadFailure(const mpv_event& event);
+    void readPlaylist(const std::string& address);
+    void playlistArrived(const std::string& address, const platform::WebRead::Result& result);
+    void letLoadGoOn();
 
     StatusDisplay& display_;
     const EngineOptions options_;
     std::shared_ptr<WakeupBridge> bridge_;
     const MpvClient* mpv_ = nullptr;  // set with the engine
     mpv_handle* handle_ = nullptr;
+    // Started while an earlier engine was still ending (see enginesEnding).
+    bool startedBesideAnEnding_ = false;
 
     // What the window set and reads back.
     std::string address_;
@@ -81,6 +91,9 @@ private:
     std::optional<StreamStatus> logged_;
     // Listened to from the first open on, with the engine.
     std::unique_ptr<platform::SystemEvents> systemEvents_;
+    // While mpv waits in its hook for a failed load.
+    std::optional<std::uint64_t> loadFailedHook_;
+    std::unique_ptr<platform::WebRead> playlistRead_;
 };
 
 MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
@@ -94,6 +107,7 @@ MpvMediaPlayer::MpvMediaPlayer(StatusDisplay& display, EngineOptions options)
 
 MpvMediaPlayer::~MpvMediaPlayer() {
     bridge_->owner = nullptr;
+    playlistRead_.reset();
     endEngine();
 }
 
@@ -145,6 +159,7 @@ bool MpvMediaPlayer::startEngine() {
     if (handle_) return true;
     mpv_ = mpvClient();
     if (mpv_) handle_ = startMpvEngine(*mpv_, options_, mpvVolumeFor(volume_), muted_);
+    startedBesideAnEnding_ = handle_ && enginesEnding();
     if (!handle_) {
         platform::logWarning(platform::LogRoom::Media,
                              mpv_ ? "mpv refused to start" : "libmpv could not be loaded");
@@ -192,20 +207,95 @@ void MpvMediaPlayer::drain() {
             // Not asked for; take the engine down and let the next open start a new one.
             platform::logWarning(platform::LogRoom::Media, "mpv shut down by itself");
             machine_.engineLost(now());
+            playlistRead_.reset();
+            loadFailedHook_.reset();
             endEngine();
             break;
         }
-        feedEvent(machine_, *event, now(), options_.audioOutput == "null");
+        if (!handleLoadFailure(*event))
+            feedEvent(machine_, *event, now(), options_.audioOutput == "null");
     }
     // Once per drain: events that arrive together (a title with its metadata, a buffering
     // state with the pause it belongs to) show as one change.
     carryOut();
 }
 
+bool MpvMediaPlayer::handleLoadFailure(const mpv_event& event) {
+    const auto openAddress = static_cast<std::uint64_t>(MpvProperty::OpenAddress);
+    if (event.event_id == MPV_EVENT_HOOK && event.reply_userdata == kLoadFailedHook) {
+        loadFailedHook_ = static_cast<const mpv_event_hook*>(event.data)->id;
+        askOpenAddress(*mpv_, handle_);
+        return true;
+    }
+    if (event.event_id == MPV_EVENT_GET_PROPERTY_REPLY && event.reply_userdata == openAddress) {
+        const auto& property = *static_cast<const mpv_event_property*>(event.data);
+        if (event.error >= 0 && property.format == MPV_FORMAT_STRING) {
+            readPlaylist(*static_cast<const char* const*>(property.data));
+        } else {
+            letLoadGoOn();
+        }
+        return true;
+    }
+    if (event.event_id == MPV_EVENT_SET_PROPERTY_REPLY && event.reply_userdata == openAddress) {
+        letLoadGoOn();
+        return true;
+    }
+    return false;
+}
+
+void MpvMediaPlayer::readPlaylist(const std::string& address) {
+    const bool web = address.starts_with("http://") || address.starts_with("https://");
+    if (!machine_.active() || !web) {
+        letLoadGoOn();
+        return;
+    }
+    playlistRead_ = std::make_unique<platform::WebRead>(
+        address, kPlaylistBytes, options_.caFile,
+        [this, address](const platform::WebRead::Result& result) {
+            playlistArrived(address, result);
+        });
+}
+
+void MpvMediaPlayer::playlistArrived(const std::string& address,
+                                     const platform::WebRead::Result& result) {
+    const StationPlaylist playlist =
+        result.ok ? readStationPlaylist(result.bytes, result.whole, address) : StationPlaylist{};
+    switch (playlist.kind) {
+        case StationPlaylist::Kind::Streams: {
+            platform::logInfo(platform::LogRoom::Media,
+                              "playlist of " + std::to_string(playlist.streams.size()));
+            // The first in place of the playlist, the others after it, as mpv would.
+            openInstead(*mpv_, handle_, playlist.streams.front());
+            for (std::size_t i = 1; i < playlist.streams.size(); ++i) {
+                const char* args[] = {"loadfile", playlist.streams[i].c_str(), "append", nullptr};
+                mpv_->commandAsync(handle_, 0, args);
+            }
+            return;
+        }
+        case StationPlaylist::Kind::TooLarge:
+            machine_.failureLogged({.cause = Failure::Cause::PlaylistTooLarge});
+            break;
+        case StationPlaylist::Kind::NoStreams:
+            machine_.failureLogged({.cause = Failure::Cause::UnsafePlaylistEntry});
+            break;
+        case StationPlaylist::Kind::NotAPlaylist:
+            break;
+    }
+    letLoadGoOn();
+}
+
+void MpvMediaPlayer::letLoadGoOn() {
+    playlistRead_.reset();
+    if (loadFailedHook_ && handle_) mpv_->hookContinue(handle_, *loadFailedHook_);
+    loadFailedHook_.reset();
+}
+
 void MpvMediaPlayer::carryOut() {
     const Time at = now();
     const auto decisions = machine_.decide(at);
     bool engineFailed = false;
+    // A new load or a stop must not wait behind a playlist still being read.
+    if (!decisions.commands.empty()) letLoadGoOn();
     for (const auto& command : decisions.commands) {
         using Kind = StreamStateMachine::Command::Kind;
         if (command.kind == Kind::ReplaceEngine) {
@@ -213,6 +303,9 @@ void MpvMediaPlayer::carryOut() {
             endEngine();
             continue;
         }
+        // A load replaces what plays anyway: the moment to take a fresh engine that hears
+        // FFmpeg again, once the stuck one it was started beside has gone.
+        if (command.kind == Kind::Load && startedBesideAnEnding_ && !enginesEnding()) endEngine();
         if (command.kind == Kind::Load && !startEngine()) {
             engineFailed = true;
             break;
@@ -220,7 +313,7 @@ void MpvMediaPlayer::carryOut() {
         if (!handle_) continue;
         // Asynchronous, so the UI thread never waits for the engine's core.
         if (command.kind == Kind::Load) {
-            platform::logInfo(platform::LogRoom::Media, "load " + address_);
+            platform::logInfo(platform::LogRoom::Media, "load " + publicAddress(address_));
             const char* args[] = {"loadfile", address_.c_str(), "replace", nullptr};
             mpv_->commandAsync(handle_, command.serial, args);
         } else if (command.kind == Kind::Stop) {

@@ -24,6 +24,8 @@ std::string failure(const Failure& failure) {
             return "Unsupported format";
         case Cause::UnsafePlaylistEntry:
             return "Refused playlist entry";
+        case Cause::PlaylistTooLarge:
+            return "Playlist too large";
         case Cause::CertificateNotTrusted:
             return "Certificate not trusted";
         case Cause::NoSoundDevice:

@@ -66,6 +66,7 @@ void StreamStateMachine::stop(Time now) {
 void StreamStateMachine::begin(bool retry, Time now) {
     endSession(now);
     phase_ = retry ? Phase::Reconnecting : Phase::Connecting;
+    chainedTitle_.forget();
     if (!retry) {
         title_.clear();
         playedBefore_ = {};
@@ -272,6 +273,10 @@ void StreamStateMachine::sizeKnown(bool hasSize) {
 
 void StreamStateMachine::titleSent(std::string_view raw) {
     if (attemptStarted()) title_ = decodeIcyTitle(raw);
+}
+
+void StreamStateMachine::tagTitleSent(std::string_view raw) {
+    if (attemptStarted()) title_ = decodeIcyTitle(chainedTitle_.newest(raw));
 }
 
 void StreamStateMachine::bufferEnd(std::chrono::milliseconds end, bool endReached, Time now) {

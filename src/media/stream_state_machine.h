@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "media/failure_diagnosis.h"
+#include "media/icy_title.h"
 #include "media/reconnect_schedule.h"
 #include "media/stream_status.h"
 
@@ -110,6 +111,8 @@ public:
     void soundOutputChanged(bool available);
     // A cause of failure the engine logged for the try under way; it may come after the end.
     void failureLogged(const Failure& failure);
+    // A tag title (Vorbis comments, ID3): of a chained stream, the newest part's is shown.
+    void tagTitleSent(std::string_view raw);
     // The engine shut down by itself, or could not be started at all.
     void engineLost(Time now);
     void engineUnavailable(Time now);
@@ -207,6 +210,7 @@ private:
     Time countShownAt_{};
 
     std::string title_;
+    ChainedTitle chainedTitle_;
     Time playedBefore_{};
     std::optional<Time> playingSince_;
 

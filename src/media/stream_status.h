@@ -30,6 +30,7 @@ struct Failure {
         TimedOut,
         UnsupportedFormat,
         UnsafePlaylistEntry,
+        PlaylistTooLarge,
         CertificateNotTrusted,
         NoSoundDevice,
         NoAudioEngine,  // libmpv is missing or refuses to start

@@ -4,14 +4,27 @@
 #include <string>
 
 #include "platform/control.h"
+#include "platform/log.h"
 #include "platform/message_box.h"
 #include "platform/runtime_error.h"
 
 namespace platform {
 
 namespace {
+// One report at a time: a handler that fails again while the box is open (a media key held
+// down, a remote control that repeats) would otherwise open box inside box without limit.
 void report(int number, const std::string& description) {
-    MsgBox("Run-time error '" + std::to_string(number) + "':\n\n" + description);
+    static bool reporting = false;
+    const std::string text = "Run-time error '" + std::to_string(number) + "':\n\n" + description;
+    if (reporting) {
+        logWarning(LogRoom::Platform, "not shown, another is open: " + text);
+        return;
+    }
+    reporting = true;
+    struct Done {
+        ~Done() { reporting = false; }
+    } done;
+    MsgBox(text);
 }
 }  // namespace
 

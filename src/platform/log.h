@@ -5,7 +5,8 @@
 namespace platform {
 
 // Each room of the program logs under its own category, wavelark.<room>. Silent unless switched
-// on, for instance with QT_LOGGING_RULES="wavelark.*=true"; lines go to standard error.
+// on, for instance with QT_LOGGING_RULES="wavelark.*=true"; lines go to standard error, with
+// their control characters (and backslashes) written as \xNN or \uNNNN.
 enum class LogRoom { Platform, Media, Player, About };
 
 // What the room is doing: states, commands, what it opened.

@@ -1,6 +1,7 @@
 #include "platform/picture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -10,6 +11,11 @@
 #include <filesystem>
 #include <map>
 
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file_system.h"
 #include "platform/runtime_error.h"
 
 namespace platform {
@@ -18,6 +24,10 @@ namespace {
 // Anything larger than this is not a window background; refusing it keeps a hostile header
 // from asking for gigabytes.
 constexpr int kMaxSide = 8192;
+constexpr qint64 kMaxBytes = 64 * 1024 * 1024;
+// The file is named as a JPEG; the everyday formats a user may have saved under that name are
+// read too, but not every format a Qt plugin knows (vector drawings, scanner and game formats).
+const QList<QByteArray> kPictureFormats{"jpeg", "png", "bmp", "gif"};
 
 std::map<std::uint32_t, Picture>& handles() {
     static std::map<std::uint32_t, Picture> table;
@@ -109,17 +119,24 @@ Picture Picture::fromHandle(std::uint32_t handle) {
 }
 
 Picture LoadPicture(const std::string& fileName) {
-    std::error_code error;
-    const auto status = std::filesystem::status(fileName, error);
-    if (error || !std::filesystem::exists(status)) throw errors::fileNotFound();
-    // Only regular files are read: a pipe or a device would block the window.
-    if (!std::filesystem::is_regular_file(status)) throw errors::invalidPicture();
-
-    QImageReader reader(QString::fromStdString(fileName));
+    // Read once from what was opened: only a regular file (a pipe or a device would block
+    // the window), and no larger than a background can be.
+    const int fd = openRegularFile(fileName);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) throw errors::fileNotFound();
+        throw errors::invalidPicture();
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw errors::invalidPicture();
+    }
+    if (file.size() > kMaxBytes) throw errors::invalidPicture();
+    QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
-    if (!reader.canRead() || !size.isValid() || size.width() > kMaxSide ||
-        size.height() > kMaxSide) {
+    if (!reader.canRead() || !kPictureFormats.contains(reader.format()) || !size.isValid() ||
+        size.width() > kMaxSide || size.height() > kMaxSide) {
         throw errors::invalidPicture();
     }
     QImage image;

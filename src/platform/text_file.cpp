@@ -6,20 +6,18 @@
 
 #include <cerrno>
 
+#include "platform/file_system.h"
 #include "platform/runtime_error.h"
 #include "platform/text_encoding.h"
 
 namespace platform {
 
 TextFile::TextFile(const std::string& name) {
-    // Opened once and judged by what was opened, not by the name: a pipe swapped in after a
-    // check of the path would otherwise hold the window in open() until a writer came.
-    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = openRegularFile(name);
     if (fd < 0)
         throw errno == ENOENT || errno == ENOTDIR ? errors::fileNotFound()
                                                   : errors::pathFileAccess();
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !(file_ = ::fdopen(fd, "rb"))) {
+    if (!(file_ = ::fdopen(fd, "rb"))) {
         ::close(fd);
         throw errors::pathFileAccess();
     }

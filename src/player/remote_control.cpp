@@ -9,6 +9,7 @@
 #include <exception>
 #include <functional>
 
+#include "media/public_address.h"
 #include "platform/message_box.h"
 #include "player/form1.h"
 #include "player/player_window.h"
@@ -147,7 +148,7 @@ platform::MediaRemoteState RemoteControl::State() const {
         const std::string title = player->streamTitle();
         state.album = window_.stationName();
         state.title = title.empty() ? state.album : title;
-        state.url = player->fileName();
+        state.url = media::publicAddress(player->fileName());
     }
     state.volume =
         std::clamp((Form1::kVolumeLevels + player->volume() / double(Form1::kVolumeStep)) /

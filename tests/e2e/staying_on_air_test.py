@@ -3,13 +3,14 @@
 
 A connection that stalls is replaced before its buffer runs dry; logind's resume and
 NetworkManager's "connected" on a private system bus (python-dbusmock) bring a stalled or
-waiting station back at once; the sound server restarting, or its sink replaced, brings no
-silence for good; a name lookup that never ends (a name server of the test's own, seen only by
-the player through a mount namespace: root only) holds up neither the next station nor Exit.
-(https stations, trusted and not, are checked against the engine in the integration tests.)
-With WAVELARK_E2E_LONG=1 only the long cases run: the station away for 60 s, the sound server
-away for 20 s, and a link at 90 % of the stream's rate for 90 s. Each case prints what it
-measured.
+waiting station back at once, and only when their owner sends them (also after logind
+restarts): the same signals from another connection change nothing; the sound server
+restarting, or its sink replaced, brings no silence for good; a name lookup that never ends (a
+name server of the test's own, seen only by the player through a mount namespace: root only)
+holds up neither the next station nor Exit. (https stations, trusted and not, are checked
+against the engine in the integration tests.) With WAVELARK_E2E_LONG=1 only the long cases run:
+the station away for 60 s, the sound server away for 20 s, and a link at 90 % of the stream's
+rate for 90 s. Each case prints what it measured.
 """
 
 import os
@@ -35,6 +36,7 @@ MOUNT = "/tone.mp3"
 # The pre-buffer and room for a busy machine.
 FIRST_SOUND = 5.0 + 4.0
 OUTAGE = 60.0
+LOGIND = [sys.executable, "-m", "dbusmock", "--system", "--template", "logind"]
 # What the listener may wait for at most.
 AFTER_OUTAGE, AFTER_STALL, AFTER_RESUME, AFTER_NETWORK = 40.0, 5.0, 6.0, 8.0
 AFTER_SOUND_SERVER, NEXT_STATION, EXIT_ENDS = 5.0, 8.0, 5.0
@@ -75,7 +77,7 @@ def on_the_air(session):
     session.relay = Relay(station.port)
     session.slow = Relay(station.port, rate=SLOW_RATE)
     system = SessionBus(session.processes, session.folder, "system", system=True)
-    system.start("logind", [sys.executable, "-m", "dbusmock", "--system", "--template", "logind"])
+    session.logind = system.start("logind", LOGIND)
     system.start("networkmanager",
                  [sys.executable, "-m", "dbusmock", "--system", "--template", "networkmanager"])
     names = ["gdbus", "call", "--system", "-d", "org.freedesktop.DBus", "-o",
@@ -127,6 +129,35 @@ def _back_after(session, signal, logged, limit, what):
     session.note(f"{what}: sound back {heard - sent:.2f} s after the signal")
     session.check(f"{what}: the sound is back within {limit:.0f} s", heard - sent <= limit,
                   f"{heard - sent:.2f} s")
+
+
+def forged_signals_are_ignored(session):
+    """Another user's connection sends logind's and NetworkManager's signals: nothing reloads.
+    logind then restarts, under a new unique name, which the player follows."""
+    session.logind = _restart_logind(session)
+    start = time.monotonic()
+    for _ in range(6):
+        for signal, value in (("org.freedesktop.login1.Manager.PrepareForSleep", "false"),
+                              ("org.freedesktop.NetworkManager.StateChanged", "uint32 70")):
+            path = "/org/freedesktop/" + ("login1" if "login1" in signal else "NetworkManager")
+            session.system.run(["gdbus", "emit", "--system", "-o", path, "-s", signal, value])
+        time.sleep(1)
+    end = time.monotonic()
+    silence = session.recorder.longest_silence(start, end)
+    session.note(f"six forged resumes in {end - start:.1f} s: longest silence {silence:.2f} s")
+    log = session.processes.log("wavelark")
+    session.check("forged signals reload nothing", "the system resumed" not in log and
+                  "the network is connected" not in log and silence < 0.5, f"{silence:.2f} s")
+
+
+def _restart_logind(session):
+    session.processes.stop(session.logind)
+    names = ["gdbus", "call", "--system", "-d", "org.freedesktop.DBus", "-o",
+             "/org/freedesktop/DBus", "-m", "org.freedesktop.DBus.ListNames"]
+    logind = session.system.start("logind", LOGIND)
+    wait_until(lambda: "'org.freedesktop.login1'" in session.system.run(names), 20,
+               "logind back on the bus")
+    return logind
 
 
 def a_resume_reloads(session):
@@ -265,6 +296,7 @@ if __name__ == "__main__":
     long_run = os.environ.get("WAVELARK_E2E_LONG") == "1"
     run([on_the_air, an_outage_of_a_minute, the_sound_server_is_away_a_while,
          a_slow_link_plays_on_one_connection] if long_run else
-        [on_the_air, a_stall_is_replaced, a_resume_reloads, the_network_returns,
-         the_sound_server_restarts, the_default_sink_is_replaced, a_hanging_lookup_holds_nothing],
+        [on_the_air, a_stall_is_replaced, forged_signals_are_ignored, a_resume_reloads,
+         the_network_returns, the_sound_server_restarts, the_default_sink_is_replaced,
+         a_hanging_lookup_holds_nothing],
         tools=("dbus-daemon", "gdbus", "unshare"), modules=("dbusmock",))

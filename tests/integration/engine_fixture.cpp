@@ -54,6 +54,9 @@ media::EngineOptions EngineTest::outputTo(const std::string& audioOutput) {
 }
 
 media::MediaPlayer& EngineTest::makePlayer(media::EngineOptions options) {
+    // An engine started while another ends would not hear FFmpeg's lines.
+    player.reset();
+    EXPECT_TRUE(media::enginesEnded(std::chrono::seconds(10)));
     player = media::makeMpvMediaPlayer(display, std::move(options));
     return *player;
 }

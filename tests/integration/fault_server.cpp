@@ -168,6 +168,15 @@ void FaultServer::answer(int client) {
             const bool header = path == "/drip-headers" && i < headers.size();
             if (!sendAll(client, header ? headers.substr(i, 1) : garbage(1))) return;
         }
+    } else if (path == "/endless-playlist") {
+        if (!sendAll(client, "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\n")) {
+            return;
+        }
+        // Tiny entries, as fast as the socket takes them.
+        std::string lines;
+        for (int i = 0; i < 4096; ++i) lines += "a\n";
+        while (sendAll(client, lines) && holdOpen(client, 0)) {
+        }
     } else if (path == "/endless-headers") {
         if (!sendAll(client, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n")) return;
         for (int i = 0; holdOpen(client, 1); ++i) {

@@ -16,6 +16,7 @@
 //   /drip           answers 200 with audio headers, then one byte a second
 //   /drip-headers   sends its status line and headers one byte a second
 //   /endless-headers answers 200, then header lines that never end
+//   /endless-playlist answers 200 with an M3U playlist whose entries never end
 //   /loop           redirects to itself; /loop-a and /loop-b redirect to each other
 // and any path given to serve() answers 200 with that body (playlists), given to serveIcy()
 // streams that audio over and over with ICY metadata blocks between, or given to redirect()

@@ -4,11 +4,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <numbers>
 
+#include "child_process.h"
 #include "engine_fixture.h"
 #include "fault_server.h"
 #include "icecast_server.h"
+#include "media/icy_title.h"
 #include "tone_wav.h"
 
 using namespace std::chrono_literals;
@@ -204,6 +207,69 @@ TEST_F(Playback, PlaylistOverHttpPlaysItsEntry) {
     player.open(playlists->url("/tone.pls"));
     ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history();
     EXPECT_GT(toneLevelDb(nextAudio(0ms, 1s), 440), -30.0);
+}
+
+// A tag title has no bound of its own; it is cut where it enters, and the stream plays.
+TEST_F(Playback, TitleOfMegabytesIsCut) {
+    playlists->serve("/long-title.wav", "audio/wav",
+                     toneWav(1000, 4.0, std::string(4'000'000, 'T')));
+    // In real time, so that it is seen playing before its end.
+    auto& player = makePlayer(outputTo("null"));
+    player.open(playlists->url("/long-title.wav"));
+    ASSERT_TRUE(waitForState("Playing", kTuneLimit)) << display.history().substr(0, 2000);
+    EXPECT_EQ(player.streamTitle(), std::string(media::kTitleCharacters, 'T') + "\u2026");
+    EXPECT_EQ(display.current().title, player.streamTitle());
+}
+
+// A stream's shape may change mid-stream: a chained Ogg stream's next part has another channel
+// count, rate and title; an MP3 stream changes its sample rate. Both play on, without a new
+// connection, and the title is the current part's alone (FFmpeg joins them: "A;B;C").
+TEST_F(Playback, StreamsThatChangeShapePlayOn) {
+    const auto encoded = [&](const std::string& name, std::vector<std::string> format) {
+        std::vector<std::string> argv{
+            "ffmpeg", "-nostdin", "-loglevel", "error",
+            "-f",     "lavfi",    "-i",        "sine=frequency=440:duration=3"};
+        argv.insert(argv.end(), format.begin(), format.end());
+        argv.push_back((folder / name).string());
+        ChildProcess encoder;
+        encoder.start(argv, (folder / (name + ".log")).string());
+        EXPECT_TRUE(waitFor([&] { return !encoder.running(); }, 20s));
+        std::ifstream file(folder / name, std::ios::binary);
+        return std::string{std::istreambuf_iterator<char>(file), {}};
+    };
+    const auto vorbis = [&](const char* name, const char* channels, const char* rate) {
+        return encoded(std::string(name) + ".ogg",
+                       {"-ac", channels, "-ar", rate, "-c:a", "libvorbis", "-metadata",
+                        std::string("title=") + name});
+    };
+    playlists->serve(
+        "/chained.ogg", "application/ogg",
+        vorbis("A", "2", "44100") + vorbis("B", "1", "22050") + vorbis("C", "2", "44100"));
+    const auto mp3 = [&](const char* name, const char* rate) {
+        return encoded(std::string(name) + ".mp3",
+                       {"-ac", "2", "-ar", rate, "-c:a", "libmp3lame", "-b:a", "64k"});
+    };
+    playlists->serve("/rates.mp3", "audio/mpeg", mp3("fast", "44100") + mp3("slow", "22050"));
+
+    // In real time, so that each part's title is seen.
+    auto& chained = makePlayer(outputTo("null"));
+    chained.open(playlists->url("/chained.ogg"));
+    EXPECT_TRUE(waitFor([&] { return chained.streamTitle() == "C"; }, 20s)) << display.history();
+    bool sawB = false;
+    for (const auto& line : display.lines) {
+        EXPECT_EQ(line.title.find(';'), std::string::npos) << line.title;
+        sawB = sawB || line.title == "B";
+    }
+    EXPECT_TRUE(sawB) << display.history();
+    EXPECT_EQ(display.find("Reconnecting"), -1) << display.history();
+
+    // Written as fast as it is decoded: all of both parts, on one connection.
+    display.lines.clear();
+    auto& rates = makePlayer();
+    rates.open(playlists->url("/rates.mp3"));
+    EXPECT_TRUE(waitForState("Stopped", kTuneLimit)) << display.history();
+    EXPECT_GT(pcm->samples(), 5.5 * PcmCapture::kSampleRate);
+    EXPECT_EQ(display.find("Reconnecting"), -1) << display.history();
 }
 
 TEST_F(Playback, PlaylistEntriesForLocalFilesAreRefused) {

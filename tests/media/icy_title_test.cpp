@@ -50,3 +50,31 @@ TEST(IcyTitle, StaysOnOneTrimmedLine) {
     // Line and paragraph separators and C1 controls would break the strip's one line too.
     EXPECT_EQ(decodeIcyTitle("One\xE2\x80\xA8Two\xC2\x85Three"), "One Two Three");
 }
+
+// A tag in the stream has no bound of its own: a title of megabytes is cut where it enters,
+// on a character boundary, and says so.
+TEST(IcyTitle, IsBoundedInCharacters) {
+    const std::string huge(4'000'000, 'x');
+    EXPECT_EQ(decodeIcyTitle(huge), std::string(media::kTitleCharacters, 'x') + "\xE2\x80\xA6");
+    std::string accented;
+    for (int i = 0; i < 3000; ++i) accented += "\xC3\xA9";
+    const std::string cut = decodeIcyTitle(accented);
+    EXPECT_TRUE(isValidUtf8(cut));
+    EXPECT_EQ(cut.size(), media::kTitleCharacters * 2 + 3);
+    EXPECT_EQ(decodeIcyTitle(std::string(media::kTitleCharacters, 'y')),
+              std::string(media::kTitleCharacters, 'y'));
+}
+
+// FFmpeg joins each new part's comments to the ones before with ';'.
+TEST(IcyTitle, ChainedStreamShowsTheNewestPart) {
+    media::ChainedTitle chained;
+    EXPECT_EQ(chained.newest("A"), "A");
+    EXPECT_EQ(chained.newest("A;C"), "C");
+    EXPECT_EQ(chained.newest("A;C"), "C");  // the same metadata again
+    EXPECT_EQ(chained.newest("A;C;A"), "A");
+    EXPECT_EQ(chained.newest("A;C;A;B"), "B");
+    // A title that holds a ';' without extending the last one is whole.
+    EXPECT_EQ(chained.newest("Rock; Roll"), "Rock; Roll");
+    chained.forget();
+    EXPECT_EQ(chained.newest("Rock; Roll;X"), "Rock; Roll;X");
+}

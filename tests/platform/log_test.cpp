@@ -26,10 +26,15 @@ TEST(Log, SilentUntilARoomIsSwitchedOn) {
     platform::logInfo(platform::LogRoom::Media, "load http://a/");
     platform::logWarning(platform::LogRoom::Media, "mpv [ffmpeg] warn: \"quoted\"");
     platform::logWarning(platform::LogRoom::Player, "failed");
+    // Words a server sent, with a terminal's escape sequence, a line break and a C1 control.
+    platform::logWarning(platform::LogRoom::Media,
+                         "HTTP error 500 \x1b[2J\r\nA\\b\xC2\x9B\xC3\xA9");
     QLoggingCategory::setFilterRules("");
     qInstallMessageHandler(previous);
-    EXPECT_EQ(logged, (std::vector<std::string>{"wavelark.media: load http://a/",
-                                                "wavelark.media: mpv [ffmpeg] warn: \"quoted\""}));
+    EXPECT_EQ(logged,
+              (std::vector<std::string>{
+                  "wavelark.media: load http://a/", "wavelark.media: mpv [ffmpeg] warn: \"quoted\"",
+                  "wavelark.media: HTTP error 500 \\x1B[2J\\x0D\\x0AA\\x5Cb\\u009B\xC3\xA9"}));
 }
 
 }  // namespace

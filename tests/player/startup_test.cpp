@@ -112,7 +112,8 @@ TEST_F(StartupTest, BackgroundThatIsNoPictureIsReportedAndTheDesignedSkinStays) 
     const QImage designed = input::grab(reference.widget());
 
     for (const std::string& bytes :
-         {std::string("just some text"), std::string(), std::string("\xFF\xD8\xFF\xE0", 4)}) {
+         {std::string("just some text"), std::string(), std::string("\xFF\xD8\xFF\xE0", 4),
+          std::string("P1\n2 2\n1 0 0 1\n")}) {  // a picture, but of no format named so
         messages.clear();
         std::ofstream(folder / "backgr.jpg", std::ios::binary | std::ios::trunc) << bytes;
         Form1& window = loadForm();

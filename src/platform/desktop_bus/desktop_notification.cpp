@@ -11,17 +11,28 @@ namespace platform {
 
 namespace {
 
-// A Notify call that replaces notification `id` (0: a new one). Servers may read the body as
-// markup; ours is only ever text.
+QDBusMessage notificationsCall(const QString& method) {
+    return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+                                          QStringLiteral("/org/freedesktop/Notifications"),
+                                          QStringLiteral("org.freedesktop.Notifications"), method);
+}
+
+// Whether the server reads bodies as markup, from its answer to GetCapabilities.
+bool readsMarkup(const QDBusMessage& capabilities) {
+    return capabilities.type() == QDBusMessage::ReplyMessage &&
+           !capabilities.arguments().isEmpty() &&
+           capabilities.arguments().front().toStringList().contains(QStringLiteral("body-markup"));
+}
+
+// A Notify call that replaces notification `id` (0: a new one). Ours is only ever text, so it
+// is escaped for a server that reads the body as markup, and only then: another shows the
+// escapes as they are.
 QDBusMessage notifyCall(const QString& appName, uint id, const QString& iconName,
-                        const QString& summary, const QString& body, bool transient) {
-    QDBusMessage notify = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"),
-        QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+                        const QString& summary, const QString& body, bool transient, bool markup) {
+    QDBusMessage notify = notificationsCall(QStringLiteral("Notify"));
     const QVariantMap hints{{"desktop-entry", iconName}, {"transient", transient}};
-    notify << appName << id << iconName << summary << body.toHtmlEscaped() << QStringList() << hints
-           << -1;
+    notify << appName << id << iconName << summary << (markup ? body.toHtmlEscaped() : body)
+           << QStringList() << hints << -1;
     return notify;
 }
 
@@ -40,25 +51,43 @@ public:
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!bus.isConnected()) return;
         waiting = true;
+        if (!markup) {
+            // Asked once, before the first notification, which waits for the answer.
+            next = {summary, body};
+            auto* asked = new QDBusPendingCallWatcher(
+                bus.asyncCall(notificationsCall(QStringLiteral("GetCapabilities"))), this);
+            QObject::connect(asked, &QDBusPendingCallWatcher::finished, this,
+                             [this](QDBusPendingCallWatcher* call) {
+                                 markup = readsMarkup(call->reply());
+                                 call->deleteLater();
+                                 sendNext();
+                             });
+            return;
+        }
         auto* watcher = new QDBusPendingCallWatcher(
-            bus.asyncCall(notifyCall(appName, id, iconName, summary, body, true)), this);
+            bus.asyncCall(notifyCall(appName, id, iconName, summary, body, true, *markup)), this);
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
                          [this](QDBusPendingCallWatcher* call) {
                              QDBusPendingReply<uint> reply = *call;
                              if (reply.isValid()) id = reply.value();
                              call->deleteLater();
-                             waiting = false;
-                             if (!next) return;
-                             const auto [summary, body] = *next;
-                             next.reset();
-                             send(summary, body);
+                             sendNext();
                          });
+    }
+
+    void sendNext() {
+        waiting = false;
+        if (!next) return;
+        const auto [summary, body] = *next;
+        next.reset();
+        send(summary, body);
     }
 
     QString appName, iconName;
     // The desktop's number for our notification; 0 asks for a new one.
     uint id = 0;
     bool waiting = false;
+    std::optional<bool> markup;  // once the server said
     std::optional<std::pair<QString, QString>> next;
 };
 
@@ -76,9 +105,12 @@ void DesktopNotification::show(const std::string& summary, const std::string& bo
 
 void DesktopNotification::showBeforeExit(const std::string& appName, const std::string& iconName,
                                          const std::string& summary, const std::string& body) {
-    QDBusConnection::sessionBus().call(
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const bool markup = readsMarkup(
+        bus.call(notificationsCall(QStringLiteral("GetCapabilities")), QDBus::Block, 5000));
+    bus.call(
         notifyCall(QString::fromStdString(appName), 0, QString::fromStdString(iconName),
-                   QString::fromStdString(summary), QString::fromStdString(body), false),
+                   QString::fromStdString(summary), QString::fromStdString(body), false, markup),
         QDBus::Block, 5000);
 }
 

@@ -8,6 +8,7 @@
 #include <QDBusObjectPath>
 #include <QMetaProperty>
 #include <QObject>
+#include <QThread>
 #include <QTimer>
 #include <optional>
 
@@ -16,6 +17,9 @@
 namespace platform {
 
 namespace {
+
+// How often a name left by a copy that quits is tried again before running without it.
+constexpr int kClaimAttempts = 5;
 
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
@@ -229,29 +233,38 @@ void MediaRemote::withdraw() {
 MediaRemote::Start MediaRemote::publish() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) return Start::NoSessionBus;
-    // The object first, so that whoever sees the name appear finds it answering.
-    if (!bus.registerObject(kPath, object_.get(), QDBusConnection::ExportAdaptors))
-        return Start::NoSessionBus;
-    const auto claimed = bus.interface()->registerService(
-        object_->busName, QDBusConnectionInterface::DontQueueService,
-        QDBusConnectionInterface::DontAllowReplacement);
-    if (claimed.isValid() && claimed.value() == QDBusConnectionInterface::ServiceRegistered) {
-        object_->published = true;
-        object_->announce();
-        return Start::Published;
+    // A copy that is quitting gives the name up a moment after it stops answering: then the
+    // name is tried again, a few times, rather than taken for a copy that runs.
+    for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
+        if (attempt > 0) QThread::msleep(100);
+        // The object first, so that whoever sees the name appear finds it answering.
+        if (!bus.registerObject(kPath, object_.get(), QDBusConnection::ExportAdaptors))
+            return Start::NoSessionBus;
+        const auto claimed = bus.interface()->registerService(
+            object_->busName, QDBusConnectionInterface::DontQueueService,
+            QDBusConnectionInterface::DontAllowReplacement);
+        if (claimed.isValid() && claimed.value() == QDBusConnectionInterface::ServiceRegistered) {
+            object_->published = true;
+            object_->announce();
+            return Start::Published;
+        }
+        bus.unregisterObject(kPath);
+        if (!claimed.isValid()) return Start::NoSessionBus;
+        // Start-up, before any window: waiting a moment for the other copy is harmless.
+        const QDBusMessage raise =
+            QDBusMessage::createMethodCall(object_->busName, kPath, kRoot, QStringLiteral("Raise"));
+        const QDBusMessage answer = bus.call(raise, QDBus::Block, 5000);
+        if (answer.type() == QDBusMessage::ReplyMessage) return Start::AnotherCopyRuns;
+        const QDBusError error(answer);
+        if (error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout) {
+            // The bus itself answers for a copy that does not: it knows the holder's process.
+            const auto holder = bus.interface()->servicePid(object_->busName);
+            object_->otherCopy = holder.isValid() ? holder.value() : 0;
+            return Start::AnotherCopyHangs;
+        }
     }
-    bus.unregisterObject(kPath);
-    if (!claimed.isValid()) return Start::NoSessionBus;
-    // Start-up, before any window: waiting a moment for the other copy is harmless.
-    const QDBusMessage raise =
-        QDBusMessage::createMethodCall(object_->busName, kPath, kRoot, QStringLiteral("Raise"));
-    const QDBusError answer(bus.call(raise, QDBus::Block, 5000));
-    if (answer.type() != QDBusError::NoReply && answer.type() != QDBusError::Timeout)
-        return Start::AnotherCopyRuns;
-    // The bus itself answers for a copy that does not: it knows the holder's process.
-    const auto holder = bus.interface()->servicePid(object_->busName);
-    object_->otherCopy = holder.isValid() ? holder.value() : 0;
-    return Start::AnotherCopyHangs;
+    // The name is neither free nor held by a copy that answers: run without it.
+    return Start::NoSessionBus;
 }
 
 unsigned MediaRemote::otherCopyProcess() const { return object_->otherCopy; }
