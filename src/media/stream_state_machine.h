@@ -30,6 +30,12 @@ public:
         std::chrono::milliseconds openTimeout{10000};
         // Longest wait for the buffer to fill, at the start or after a stall.
         std::chrono::milliseconds bufferTimeout{15000};
+        // Stream held before playing starts, and again after a stall, so that a link's
+        // hiccups pass unheard. The engine waits on it; the machine only follows.
+        std::chrono::milliseconds hold{5000};
+        // How far ahead of playback the engine may read. Never below the hold: mpv quietly
+        // shortens the hold to it.
+        std::chrono::milliseconds readAhead{10000};
         // Waits before each new try of a stream that dropped.
         ReconnectSchedule::Delays reconnectDelays{std::chrono::seconds(1), std::chrono::seconds(2),
                                                   std::chrono::seconds(4), std::chrono::seconds(8),
@@ -37,8 +43,8 @@ public:
         // Once those are used up, the wait between tries of a station that played since it was
         // chosen: it is tried for as long as the listener wants it.
         std::chrono::milliseconds retryEvery{30000};
-        // While data flows, a live stream's buffer ahead stays as full as the pre-buffer left
-        // it (about 5 s); when it has fallen this far below its fullest, no data came for that
+        // While data flows, a live stream's buffer ahead stays as full as the hold left it
+        // (about 5 s); when it has fallen this far below its fullest, no data came for that
         // long, and the connection is replaced before the buffer runs dry. (mpv's cache speed
         // is no help: it keeps its last figure while the socket is silent.)
         std::chrono::milliseconds stallBound{2500};
