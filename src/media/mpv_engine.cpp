@@ -47,6 +47,10 @@ constexpr std::pair<const char*, const char*> kEngineOptions[] = {
     {"demuxer-donate-buffer", "yes"},
     // Never on disk, whatever mpv's default becomes.
     {"cache-on-disk", "no"},
+    // FFmpeg indexes every MP3 frame for seeking, up to 1 MiB per stream: 0.05 MB a minute
+    // for the first 20, whatever the bit rate. Nothing seeks in a live stream. (One list: any
+    // further FFmpeg demuxer option goes here too, or it replaces this one.)
+    {"demuxer-lavf-o", "indexmem=4096"},
     // Covers connecting and a server that goes silent; the stall surfaces as an end of file,
     // which the reconnect handles.
     {"network-timeout", "15"},
