@@ -4,7 +4,8 @@ Icecast station and one PulseAudio null sink, in one run; prints a table of medi
 
     bench/run                                   # builds, then runs this and the micro-benchmark
     python3 bench/compare.py --binary build-bench/src/wavelark \\
-        --bare build-bench/bench/bench_bare_window [--runs 3] [--only playback,startup,switches]
+        --bare build-bench/bench/bench_bare_window [--runs 3] [--minutes 10] [--kbps 320] \\
+        [--only playback,startup,switches,longplay]
 
 What is measured (each player fresh for every run; the two alternate, so that a busy moment of
 this shared machine does not fall on one of them only):
@@ -24,6 +25,8 @@ this shared machine does not fall on one of them only):
 - switches: 100 clicks alternating between the two mounts to warm up (in two halves, each
   followed by a play), then 1000 more; resident memory once the last station of each phase
   plays.
+- longplay: Wavelark and mpv's command line play one mount at 320 kbit/s (--kbps) side by side
+  for 10 minutes (--minutes); private memory (smaps_rollup) of each, every minute.
 
 Nothing here passes or fails: the budget column is there to read the numbers against.
 """
@@ -52,7 +55,8 @@ from tone_station import ToneStation  # noqa: E402
 from x_probes import DamageCounter, ScreenRegion  # noqa: E402
 
 TONE = 440
-BURST, NO_BURST = "/tone.mp3", "/tone-noburst.mp3"
+BURST, NO_BURST, LONG = "/tone.mp3", "/tone-noburst.mp3", "/tone-long.mp3"
+LONG_SLOT = 2
 MPV = ["mpv", "--no-video", "--no-config", "--cache=yes", "--cache-pause-initial=yes",
        "--cache-pause-wait=5"]
 LOUD = 32768 * 10 ** (-40 / 20)  # -40 dBFS
@@ -96,13 +100,19 @@ class Bench:
         self.station = ToneStation(self.processes, self.folder)
         self.station.add_mount(BURST, TONE)
         self.station.add_mount(NO_BURST, TONE, burst=False)
+        # Encoding costs CPU, so the long-playing mount is there only when it is measured.
+        long_play = "longplay" in self.options.only
+        if long_play:
+            self.station.add_mount(LONG, TONE, kbps=self.options.kbps)
         self.station.start()
         self.station.wait_for_burst(BURST)
-        # The other slots point nowhere and are never clicked; slot 0 and 1 are the mounts.
+        # The other slots point nowhere and are never clicked; slots 0 to 2 are the mounts.
         self.stations = [("Tone", self.station.url(BURST), "Tone with burst"),
                          ("No burst", self.station.url(NO_BURST), "Tone without burst")]
+        if long_play:
+            self.stations.append(("Long", self.station.url(LONG), "Tone played long"))
         self.stations += [(f"Slot {k}", f"http://127.0.0.1:1/{k}", f"Nowhere {k}")
-                          for k in range(2, 19)]
+                          for k in range(len(self.stations), 19)]
 
     def wavelark(self, what):
         player = Player(self, self.desktop, self.stations, env=self.sound.client_variables(),
@@ -386,6 +396,40 @@ def switches(bench):
     bench.stop(player.process)
 
 
+# --- long playing ------------------------------------------------------------------------
+
+
+def longplay(bench):
+    """Both players on the long mount at once, each sampled a whole number of minutes after
+    its own start (Wavelark: the click; mpv: the process start)."""
+    player = bench.wavelark("longplay")
+    player.hover(layout.slot(LONG_SLOT))
+    clicked = []
+
+    def click():
+        clicked.append(time.monotonic())
+        bench.desktop.press_button(1)
+        return clicked[0]
+
+    first_audio(bench, click, "Wavelark long-playing")
+    started = time.monotonic()
+    mpv = bench.processes.start("mpv-longplay", MPV + [bench.station.url(LONG)],
+                                env=bench.sound.client_env(NO_SESSION_BUS))
+    players = [("wavelark", player.process, clicked[0]), ("mpv", mpv, started)]
+    for minute in range(1, bench.options.minutes + 1):
+        line = []
+        for name, process, start in players:
+            time.sleep(max(0.0, start + 60 * minute - time.monotonic()))
+            if process.poll() is not None:
+                raise RuntimeError(f"{name} ended during the long-playing run")
+            private = stats.private_mb(process.pid)
+            bench.record(f"{name} private {minute}", private)
+            line.append(f"{name} {private:.1f} MB")
+        log(f"  minute {minute}: private memory " + ", ".join(line))
+    bench.stop(mpv)
+    bench.stop(player.process)
+
+
 # --- the table -----------------------------------------------------------------------------
 
 
@@ -467,6 +511,17 @@ def table(bench):
             "–", "–", None)
         row(f"RSS growth over {n} switches, MB", spread(r["wavelark switches growth"], digits=1),
             "–", "≤ 2", r["wavelark switches growth"][0] <= 2)
+    last = bench.options.minutes
+    if f"wavelark private {last}" in r:
+        kbps = bench.options.kbps
+        for minute in sorted({1, 10, 60, last} & set(range(1, last + 1))):
+            row(f"private memory after {minute} min playing at {kbps} kbit/s, MB",
+                spread(r[f"wavelark private {minute}"], digits=1),
+                spread(r[f"mpv private {minute}"], digits=1), "–", None)
+        growth = {name: median(r, f"{name} private {last}") - median(r, f"{name} private 1")
+                  for name in ("wavelark", "mpv")}
+        row(f"private memory growth, minute 1 → {last}, MB", f"{growth['wavelark']:.1f}",
+            f"{growth['mpv']:.1f}", "≤ 1", growth["wavelark"] <= 1)
 
     header = ("measure", "Wavelark", "mpv", "budget", "within")
     lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
@@ -519,7 +574,9 @@ def options():
     parser.add_argument("--startup-runs", type=int, default=10, help="start-ups of each (10)")
     parser.add_argument("--switches", type=int, default=1000, help="station switches (1000)")
     parser.add_argument("--window", type=float, default=30.0, help="steady window, s (30)")
-    parser.add_argument("--only", default="playback,startup,switches",
+    parser.add_argument("--minutes", type=int, default=10, help="long-playing run, min (10)")
+    parser.add_argument("--kbps", type=int, default=320, help="long-playing mount's rate (320)")
+    parser.add_argument("--only", default="playback,startup,switches,longplay",
                         help="comma-separated parts to run")
     parser.add_argument("--keep", action="store_true", help="keep the scratch folder and logs")
     parsed = parser.parse_args()
@@ -542,7 +599,8 @@ def main():
     header = f"{time.strftime('%Y-%m-%d %H:%M')}; {machine()}; {versions()}"
     try:
         bench.start_environment()
-        parts = {"playback": playback, "startup": startup, "switches": switches}
+        parts = {"playback": playback, "startup": startup, "switches": switches,
+                 "longplay": longplay}
         for name in opts.only.split(","):
             log(f"== {name}")
             parts[name.strip()](bench)

@@ -63,6 +63,17 @@ def memory_mb(pid, field):
     return int(value.split()[0]) * 1024 / 1e6
 
 
+def private_mb(pid):
+    """Private memory in MB: the Private_* lines of /proc/PID/smaps_rollup, the resident pages
+    that no other process shares."""
+    total_kb = 0
+    with open(f"/proc/{pid}/smaps_rollup") as file:
+        for line in file:
+            if line.startswith("Private_"):
+                total_kb += int(line.split()[1])
+    return total_kb * 1024 / 1e6
+
+
 def context_switches(pid, tid=None):
     """Voluntary + involuntary context switches of all threads alive now, or of one thread."""
     tids = [tid] if tid is not None else list(threads(pid))

@@ -3,6 +3,7 @@
 #include <mpv/client.h>
 
 #include <strings.h>
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <iterator>
@@ -17,9 +18,9 @@ namespace media {
 namespace {
 
 // The safe embedding: no user configuration, scripts, downloaders or key bindings, audio only,
-// and nothing from a playlist that points at this machine's files. The cache holds 5 s of
-// stream before playing starts and after a stall; cache-secs must not be below the wait, or
-// mpv quietly shortens it.
+// and nothing from a playlist that points at this machine's files. The cache keeps what a
+// live stream needs, in memory: the hold and a bounded read-ahead (both set from the stream's
+// settings), and what little is already played.
 constexpr std::pair<const char*, const char*> kEngineOptions[] = {
     {"config", "no"},
     {"terminal", "no"},
@@ -46,8 +47,21 @@ constexpr std::pair<const char*, const char*> kEngineOptions[] = {
     {"audio-fallback-to-null", "yes"},
     {"cache", "yes"},
     {"cache-pause-initial", "yes"},
-    {"cache-pause-wait", "5"},
-    {"cache-secs", "10"},
+    // The read-ahead and the stream already played share 1 MiB (and 64 KiB): 10 s of
+    // 320 kbit/s fit, and a 5 s hold of up to 800 kbit/s twice over. mpv would keep 50 MiB
+    // played for seeking back, which a radio never does (memory grew 2.6 MB a minute at
+    // 128 kbit/s). Some must stay: with no back buffer, or a fixed one smaller than the hold,
+    // mpv drops the station's title before playback reaches it; so the back buffer takes the
+    // room the read-ahead leaves.
+    {"demuxer-max-bytes", "1MiB"},
+    {"demuxer-max-back-bytes", "64KiB"},
+    {"demuxer-donate-buffer", "yes"},
+    // Never on disk, whatever mpv's default becomes.
+    {"cache-on-disk", "no"},
+    // FFmpeg indexes every MP3 frame for seeking, up to 1 MiB per stream: 0.05 MB a minute
+    // for the first 20, whatever the bit rate. Nothing seeks in a live stream. (One list: any
+    // further FFmpeg demuxer option goes here too, or it replaces this one.)
+    {"demuxer-lavf-o", "indexmem=4096"},
     // Covers connecting and a server that goes silent; the stall surfaces as an end of file,
     // which the reconnect handles.
     {"network-timeout", "15"},
@@ -208,6 +222,11 @@ mpv_handle* startMpvEngine(const MpvClient& mpv, const EngineOptions& options, d
     for (const auto& [name, value] : kEngineOptions) {
         ok = ok && mpv.setOptionString(handle, name, value) >= 0;
     }
+    const auto seconds = [](std::chrono::milliseconds span) { return span.count() / 1000.0; };
+    double hold = seconds(options.stream.hold);
+    double readAhead = std::max(hold, seconds(options.stream.readAhead));
+    ok = ok && mpv.setOption(handle, "cache-pause-wait", MPV_FORMAT_DOUBLE, &hold) >= 0;
+    ok = ok && mpv.setOption(handle, "cache-secs", MPV_FORMAT_DOUBLE, &readAhead) >= 0;
     // PulseAudio asks for audio as often as the stream's buffer is short: 200 ms instead of
     // mpv's 100 ms halves the engine's wakeups and CPU while playing. Volume and mute are
     // applied before that buffer, so they are heard 0.2 s after the click instead of 0.1 s;

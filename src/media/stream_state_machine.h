@@ -32,6 +32,12 @@ public:
         std::chrono::milliseconds openTimeout{10000};
         // Longest wait for the buffer to fill, at the start or after a stall.
         std::chrono::milliseconds bufferTimeout{15000};
+        // Stream held before playing starts, and again after a stall, so that a link's
+        // hiccups pass unheard. The engine waits on it; the machine only follows.
+        std::chrono::milliseconds hold{5000};
+        // How far ahead of playback the engine may read. Never below the hold: mpv quietly
+        // shortens the hold to it.
+        std::chrono::milliseconds readAhead{10000};
         // Waits before each new try of a stream that dropped.
         ReconnectSchedule::Delays reconnectDelays{std::chrono::seconds(1), std::chrono::seconds(2),
                                                   std::chrono::seconds(4), std::chrono::seconds(8),

@@ -34,7 +34,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Raw float mono audio into pcm, appended across stops and reloads.
+    // Both with a hold of 1 s. Raw float mono audio into pcm, appended across stops and reloads.
     media::EngineOptions pcmOptions() const;
     static media::EngineOptions outputTo(const std::string& audioOutput);
     media::MediaPlayer& makePlayer(media::EngineOptions options);

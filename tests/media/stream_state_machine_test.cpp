@@ -20,6 +20,8 @@ TEST(StreamSettings, TheProductsWaitsAndBounds) {
     const Machine::Settings settings;
     EXPECT_EQ(settings.openTimeout, 10s);
     EXPECT_EQ(settings.bufferTimeout, 15s);
+    EXPECT_EQ(settings.hold, 5s);
+    EXPECT_EQ(settings.readAhead, 10s);
     EXPECT_EQ(settings.reconnectDelays,
               (std::vector<std::chrono::milliseconds>{1s, 2s, 4s, 8s, 16s}));
     EXPECT_EQ(settings.retryEvery, 30s);
