@@ -18,7 +18,7 @@ protected:
         PlayerFixture::SetUp();
         // Slots 0, 5 and 18 hold stations; slot 3 an address the window cannot tune.
         std::string file;
-        for (int k = 0; k < Form1::kSlotCount; ++k) {
+        for (int k = 0; k < kSlotCount; ++k) {
             if (k == 0 || k == 5 || k == 18) {
                 file += stationLine(k) + "\r\n";
             } else {
