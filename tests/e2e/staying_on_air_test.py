@@ -69,16 +69,15 @@ def _plays_for(session, seconds, since):
     session.check(f"the tone plays for {seconds:.0f} s", level > -30, f"{level:.1f} dBFS")
 
 
-def _tries(session):
-    """How many times the player has loaded its station so far."""
-    return session.processes.log("wavelark").count("wavelark.media: load ")
+def _log_length(session):
+    return len(session.processes.log("wavelark"))
 
 
-def _waits_after_tries(session, count):
-    """Whether the player has made `count` tries and, the last one failed, waits for the next:
-    the stop after a load is logged once the failure is taken in."""
-    tries = session.processes.log("wavelark").split("wavelark.media: load ")
-    return len(tries) - 1 >= count and "wavelark.media: stop" in tries[-1]
+def _waits_after_tries(session, count, since):
+    """Whether the player has made `count` tries since the log was `since` long and, the last
+    one failed, waits for the next: the stop after a load is logged once the failure is in."""
+    tries = session.processes.log("wavelark")[since:].split("wavelark.media: load ")
+    return len(tries) > count and "wavelark.media: stop" in tries[-1]
 
 
 def a_stall_is_replaced(session):
@@ -119,12 +118,12 @@ def a_resume_reloads(session):
 
 def the_network_returns(session):
     relay, player = session.relay, session.player
-    loaded = _tries(session)
+    since = _log_length(session)
     relay.go_away()
     player.shows_status("Reconnecting\u2026", "", timeout=20)
     # Past the tries 1, 2 and 4 s apart: the next one is 8 s away, and its sound 5 s after
     # that, so only the network's word can bring the sound back within AFTER_NETWORK.
-    wait_until(lambda: _waits_after_tries(session, loaded + 3), 30, "three tries turned away")
+    wait_until(lambda: _waits_after_tries(session, 3, since), 30, "three tries turned away")
     relay.come_back()
     _back_after(session, lambda: _mock_call(session, "org.freedesktop.NetworkManager",
                                             "/org/freedesktop/NetworkManager",
@@ -136,10 +135,10 @@ def the_network_returns(session):
 def an_outage_past_the_quick_tries(session):
     station = session.station
     _tune(session, 0)
-    loaded = _tries(session)
+    since = _log_length(session)
     station.stop()
     session.player.shows_status("Reconnecting\u2026", "", timeout=20)
-    wait_until(lambda: _waits_after_tries(session, loaded + QUICK_TRIES), QUICK_TRIES_TAKE + 20,
+    wait_until(lambda: _waits_after_tries(session, QUICK_TRIES, since), QUICK_TRIES_TAKE + 20,
                "the player's quick tries")
     station.start()
     back = time.monotonic()

@@ -62,6 +62,8 @@ TEST_F(RemoteControlTest, NextAndPreviousStepFromTheSlotTunedLast) {
     std::stringstream sample;
     sample << std::ifstream(WAVELARK_SAMPLE_STATIONS, std::ios::binary).rdbuf();
     writeStationFile(sample.str());
+    remote->Next();  // nothing tuned yet: the first station
+    EXPECT_EQ(form->tunedSlot(), 0);
     form->StationSlot[13]->Click();
     remote->Next();
     EXPECT_EQ(form->tunedSlot(), 14);
