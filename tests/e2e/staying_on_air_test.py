@@ -30,7 +30,7 @@ FIRST_SOUND = 5.0 + 4.0
 # The five quick tries, 1, 2, 4, 8 and 16 s apart; then one every 30 s.
 QUICK_TRIES, QUICK_TRIES_TAKE = 5, 31.0
 # What the listener may wait for at most.
-AFTER_OUTAGE, AFTER_STALL, AFTER_RESUME, AFTER_NETWORK = 40.0, 5.0, 6.0, 8.0
+AFTER_OUTAGE, AFTER_STALL, AFTER_RESUME, AFTER_NETWORK = 40.0, 5.0, 6.0, 6.0
 
 
 def on_the_air(session):
@@ -121,8 +121,8 @@ def the_network_returns(session):
     since = _log_length(session)
     relay.go_away()
     player.shows_status("Reconnecting\u2026", "", timeout=20)
-    # Past the tries 1, 2 and 4 s apart: the next one is 8 s away, and its sound 5 s after
-    # that, so only the network's word can bring the sound back within AFTER_NETWORK.
+    # Past the tries 1, 2 and 4 s apart the next one is 8 s away: only the network's word can
+    # bring the sound back within AFTER_NETWORK.
     wait_until(lambda: _waits_after_tries(session, 3, since), 30, "three tries turned away")
     relay.come_back()
     _back_after(session, lambda: _mock_call(session, "org.freedesktop.NetworkManager",
