@@ -123,8 +123,9 @@ void RemoteControl::SetVolume(double volume) {
     const int wanted = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * kVolumeLevels));
     const media::MediaPlayer& player = *window_.mediaPlayer();
     for (int steps = 0; steps <= kVolumeLevels; ++steps) {
+        // A step is one level: within one of the wanted level no step comes closer.
         const double level = volumeLevel(player.volume());
-        if (level == wanted) return;
+        if (std::abs(level - wanted) < 1) return;
         const int before = player.volume();
         if (level < wanted) {
             window_.volumeUp();
