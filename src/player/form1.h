@@ -14,6 +14,8 @@
 #include "platform/picture_box.h"
 #include "platform/status_strip.h"
 #include "player/player_window.h"
+#include "player/station_slots.h"
+#include "player/volume_levels.h"
 
 class about;
 
@@ -29,13 +31,8 @@ public:
     explicit Form1(const MediaPlayerFactory& makeMediaPlayer);
     ~Form1() override;
 
-    static constexpr int kSlotCount = 19;
-    // The slot that plays the built-in station whatever the station file says.
-    static constexpr int kBuiltInSlot = 13;
-    // The volume, in hundredths of a decibel, moves in steps of 200 from level 0 (-6200) to
-    // level 31 (0, full volume).
-    static constexpr int kVolumeStep = 200;
-    static constexpr int kVolumeLevels = 31;
+    // The title bar's text, which the tray icon's tip repeats.
+    static constexpr const char* kTitle = "Skyvane Wavelark Player";
     // Refreshes the list and tunes nothing.
     static constexpr const char* NoStationIndex = "19";
 

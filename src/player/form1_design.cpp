@@ -57,7 +57,7 @@ Form1::Form1(const MediaPlayerFactory& makeMediaPlayer)
 Form1::~Form1() = default;
 
 void Form1::design() {
-    setCaption("Skyvane Wavelark Player");
+    setCaption(kTitle);
     setBorderStyle(platform::BorderStyle::FixedSingle);
     setClientSize(7005, 3240);
     setStartPosition(3300, 1305);

@@ -11,9 +11,9 @@
 
 #include "media/public_address.h"
 #include "platform/message_box.h"
-#include "player/form1.h"
 #include "player/player_window.h"
 #include "player/station_file.h"
+#include "player/volume_levels.h"
 #include "shared/addresses.h"
 
 namespace {
@@ -86,7 +86,7 @@ std::optional<int> RemoteControl::publish() {
     }
     onBus_ = start == Start::Published;
     // A click, a key or a menu item may change what the controls show.
-    if (onBus_) window_.HandlerDone = [this] { remote_.refresh(); };
+    if (onBus_) window_.HandlerDone = [this] { refreshSoon(); };
     return std::nullopt;
 }
 
@@ -105,13 +105,12 @@ void RemoteControl::Tune(int direction) {
         // A click on any of these slots would only show the file's message.
         stations = {};
     }
-    stations[Form1::kBuiltInSlot].address = addresses::kBuiltInStationAddress;
 
     const int current = window_.tunedSlot();
-    int slot = current < 0 ? (direction > 0 ? -1 : Form1::kSlotCount) : current;
-    for (int tries = 0; tries < Form1::kSlotCount; ++tries) {
-        slot = (slot + direction + Form1::kSlotCount) % Form1::kSlotCount;
-        if (isTunableAddress(stations[slot].address)) {
+    int slot = current < 0 ? (direction > 0 ? -1 : kSlotCount) : current;
+    for (int tries = 0; tries < kSlotCount; ++tries) {
+        slot = (slot + direction + kSlotCount) % kSlotCount;
+        if (clickTunes(stations, slot)) {
             window_.clickSlot(slot);
             return;
         }
@@ -122,12 +121,12 @@ void RemoteControl::Tune(int direction) {
 // time, so the readout and its limits are exactly theirs.
 void RemoteControl::SetVolume(double volume) {
     if (!std::isfinite(volume)) return;
-    constexpr int kLevels = Form1::kVolumeLevels;
-    const int wanted = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * kLevels));
+    const int wanted = static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * kVolumeLevels));
     const media::MediaPlayer& player = *window_.mediaPlayer();
-    for (int steps = 0; steps <= kLevels; ++steps) {
-        const int level = kLevels + player.volume() / Form1::kVolumeStep;
-        if (level == wanted) return;
+    for (int steps = 0; steps <= kVolumeLevels; ++steps) {
+        // A step is one level: within one of the wanted level no step comes closer.
+        const double level = volumeLevel(player.volume());
+        if (std::abs(level - wanted) < 1) return;
         const int before = player.volume();
         if (level < wanted) {
             window_.volumeUp();
@@ -150,10 +149,7 @@ platform::MediaRemoteState RemoteControl::State() const {
         state.title = title.empty() ? state.album : title;
         state.url = media::publicAddress(player->fileName());
     }
-    state.volume =
-        std::clamp((Form1::kVolumeLevels + player->volume() / double(Form1::kVolumeStep)) /
-                       Form1::kVolumeLevels,
-                   0.0, 1.0);
+    state.volume = std::clamp(volumeLevel(player->volume()) / kVolumeLevels, 0.0, 1.0);
     return state;
 }
 
@@ -166,7 +162,14 @@ void RemoteControl::PlaybackChanged() {
         if (onBus_ && !title.empty() && !window_.onShow())
             notify(pace_.offer({window_.stationName(), title}, now()));
     }
-    remote_.refresh();
+    refreshSoon();
+}
+
+// Once the event at hand is done: a click that tunes changes the playback inside its handler
+// and the station's name after it, and the desktop hears of both in one announcement.
+void RemoteControl::refreshSoon() {
+    if (!refreshTimer_.isActive())
+        refreshTimer_.startOnce(std::chrono::milliseconds(0), [this] { remote_.refresh(); });
 }
 
 // Shows what the pace lets through and sleeps until the next notice may show, if one waits.

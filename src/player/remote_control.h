@@ -31,6 +31,7 @@ public:
 private:
     void Tune(int direction);
     void PlaybackChanged();
+    void refreshSoon();
     void notify(std::optional<NotificationPace::Notice> notice);
 
     PlayerWindow& window_;
@@ -42,4 +43,5 @@ private:
     std::string lastTitle_;
     NotificationPace pace_{std::chrono::seconds(3)};
     platform::Timer paceTimer_;
+    platform::Timer refreshTimer_;
 };

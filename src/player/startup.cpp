@@ -10,8 +10,6 @@
 using SysTrayIcon::TrayIconRecord;
 
 namespace {
-constexpr const char* kTitle = "Skyvane Wavelark Player";
-
 // The tip field holds the title, one NUL (the shell shows the text up to it), then spaces.
 void fillTip(char (&tip)[64], const char* title) {
     std::fill(std::begin(tip), std::end(tip), ' ');

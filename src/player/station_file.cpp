@@ -5,7 +5,11 @@
 StationList readStationFile() {
     StationList stations;
     platform::TextFile file("wavelark.ini");
-    for (int n = 0; !file.atEnd() && n < Form1::kSlotCount; ++n)
+    for (int n = 0; !file.atEnd() && n < kSlotCount; ++n)
         stations[n] = StationLine::split(file.lineInput());
     return stations;
+}
+
+bool clickTunes(const StationList& stations, int slot) {
+    return slot == kBuiltInSlot || isTunableAddress(stations.at(slot).address);
 }

@@ -25,7 +25,8 @@ void Form1::Label19_Click() { TuneStation("16", "16"); }
 void Form1::Label20_Click() { TuneStation("17", "17"); }
 void Form1::Label21_Click() { TuneStation("18", "18"); }
 
-// Slot 13 (kBuiltInSlot) plays the built-in station whatever the station file holds.
+// Slot 13 (kBuiltInSlot) plays the built-in station whatever the station file holds
+// (clickTunes).
 void Form1::Label16_Click() {
     MediaPlayer1->open(addresses::kBuiltInStationAddress);
     tunedSlot_ = kBuiltInSlot;

@@ -10,7 +10,7 @@ void Form1::up1control_Click() {
 }
 
 void Form1::down1control_Click() {
-    if (MediaPlayer1->volume() > -kVolumeStep * kVolumeLevels)
+    if (MediaPlayer1->volume() > kLowestVolume)
         MediaPlayer1->setVolume(MediaPlayer1->volume() - kVolumeStep);
     ShowVolume();
 }
@@ -29,11 +29,10 @@ void Form1::MenuDown_Click() {
 void Form1::ShowVolume() {
     if (MediaPlayer1->volume() == 0) {
         volume.setCaption("31 Highest");
-    } else if (MediaPlayer1->volume() == -kVolumeStep * kVolumeLevels) {
+    } else if (MediaPlayer1->volume() == kLowestVolume) {
         volume.setCaption("0 Lowest");
     } else {
-        volume.setCaption(
-            platform::NumberToText(kVolumeLevels - MediaPlayer1->volume() / -double(kVolumeStep)));
+        volume.setCaption(platform::NumberToText(volumeLevel(MediaPlayer1->volume())));
     }
 }
 

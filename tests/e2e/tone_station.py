@@ -178,7 +178,8 @@ class ToneStation:
 class Relay:
     """A front for the station on a port of its own, in this process, able to stall every
     connection it holds (each stays open but carries no further byte) while later ones pass as
-    usual. Players send one request and
+    usual, and to go away (every connection cut, each new one closed unanswered) and come back
+    at once, with no station to restart. Players send one request and
     then only read, so each connection is one thread that forwards the request, then the
     station's bytes."""
 
@@ -189,6 +190,7 @@ class Relay:
         self.port = self._listener.getsockname()[1]
         self._generation = 0  # connections from an older generation are stalled
         self.connections = 0
+        self._away = False
         self._closing = False
         threading.Thread(target=self._accept, daemon=True).start()
 
@@ -197,6 +199,12 @@ class Relay:
 
     def stall(self):
         self._generation += 1
+
+    def go_away(self):
+        self._away = True
+
+    def come_back(self):
+        self._away = False
 
     def close(self):
         self._closing = True
@@ -208,6 +216,9 @@ class Relay:
                 client, _ = self._listener.accept()
             except OSError:
                 return
+            if self._away:
+                client.close()
+                continue
             self.connections += 1
             threading.Thread(
                 target=self._serve, args=(client, self._generation), daemon=True
@@ -230,8 +241,10 @@ class Relay:
                 data = upstream.recv(16384)
                 if not data:
                     return
-                while generation != self._generation and not self._closing:
+                while generation != self._generation and not self._closing and not self._away:
                     time.sleep(0.1)
+                if self._away:
+                    return
                 # Paced in tenths of a second's worth, as a slow link would carry them.
                 step = len(data) if self._rate is None else self._rate // 10
                 for first in range(0, len(data), step):

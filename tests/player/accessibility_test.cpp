@@ -18,7 +18,7 @@ protected:
         // Slot 2 is left empty, and one caption has an access key.
         std::string file = "&Tone,http://127.0.0.1/tone,Tone\r\n" + stationLine(1) + "\r\n" +
                            ",http://127.0.0.1/s2,Name 2\r\n";
-        for (int k = 3; k < Form1::kSlotCount; ++k) file += stationLine(k) + "\r\n";
+        for (int k = 3; k < kSlotCount; ++k) file += stationLine(k) + "\r\n";
         writeStationFile(file);
         loadForm();
         window = form->widget();
@@ -51,7 +51,7 @@ protected:
 
 TEST_F(AccessibilityTest, SlotsButtonsAndTextsInReadingOrderAndAPressTunesItsSlot) {
     std::vector<Seen> expected{{QAccessible::Button, "Tone"}, {QAccessible::Button, "Station 1"}};
-    for (int k = 3; k < Form1::kSlotCount; ++k)
+    for (int k = 3; k < kSlotCount; ++k)
         expected.push_back({QAccessible::Button, "Station " + std::to_string(k)});
     for (const char* button : {"Play", "Stop", "Volume down", "Mute", "Volume up"})
         expected.push_back({QAccessible::Button, button});

@@ -18,7 +18,7 @@ protected:
         PlayerFixture::SetUp();
         // Slots 0, 5 and 18 hold stations; slot 3 an address the window cannot tune.
         std::string file;
-        for (int k = 0; k < Form1::kSlotCount; ++k) {
+        for (int k = 0; k < kSlotCount; ++k) {
             if (k == 0 || k == 5 || k == 18) {
                 file += stationLine(k) + "\r\n";
             } else {
@@ -62,6 +62,8 @@ TEST_F(RemoteControlTest, NextAndPreviousStepFromTheSlotTunedLast) {
     std::stringstream sample;
     sample << std::ifstream(WAVELARK_SAMPLE_STATIONS, std::ios::binary).rdbuf();
     writeStationFile(sample.str());
+    remote->Next();  // nothing tuned yet: the first station
+    EXPECT_EQ(form->tunedSlot(), 0);
     form->StationSlot[13]->Click();
     remote->Next();
     EXPECT_EQ(form->tunedSlot(), 14);

@@ -55,7 +55,7 @@ TEST_P(StationFileCase, ShowsWhatTheFileSays) {
     if (!tune.empty()) window.TuneStation(tune, tune);
 
     const auto shown = captions();
-    for (int slot = 0; slot < Form1::kSlotCount; ++slot) {
+    for (int slot = 0; slot < kSlotCount; ++slot) {
         EXPECT_EQ(shown[slot], expected.get("caption." + std::to_string(slot))) << "slot " << slot;
     }
     const std::string opened = expected.get("opened");
