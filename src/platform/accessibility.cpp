@@ -151,7 +151,10 @@ QWidget* announcementHome(QWidget* widget) {
 // so that the listener hears where they are; the reader may start after the window.
 class ReaderArrival : public QAccessible::ActivationObserver {
 public:
-    void accessibilityActiveChanged(bool active) override {
+    bool active = QAccessible::isActive();
+
+    void accessibilityActiveChanged(bool nowActive) override {
+        active = nowActive;
         if (!active) return;
         // What the listener meets now is what later changes are told against.
         Control::announceChangedNames();
@@ -170,16 +173,20 @@ QAccessibleInterface* controlFactory(const QString&, QObject* object) {
     return new ControlAccessible(widget);
 }
 
+ReaderArrival& arrival() {
+    static ReaderArrival observer;
+    return observer;
+}
+
 }  // namespace
 
 void installAccessibility() {
-    static ReaderArrival arrival;
     static const bool installed = (QAccessible::installFactory(controlFactory),
-                                   QAccessible::installActivationObserver(&arrival), true);
+                                   QAccessible::installActivationObserver(&arrival()), true);
     (void)installed;
 }
 
-bool accessibilityActive() { return QAccessible::isActive(); }
+bool accessibilityActive() { return arrival().active; }
 
 // Orca says a name change only for the control with the focus, and Qt 6.4's bridge sends the
 // object in place of the new name, which Orca then tries to speak as it is. So the focused
