@@ -84,11 +84,11 @@ def a_listener_meets_the_window(session):
     seen = [(child.getRoleName(), child.name, reader.actions(child))
             for child in reader.children(window)]
     buttons = [name for role, name, actions in seen if role == "push button" and "Press" in actions]
+    roles = [role for role, _, _ in seen]
     session.check("the stations and buttons are named push buttons with Press, in order",
-                  buttons == ["Tone A", "Tone B"] + BUTTONS, seen)
+                  buttons == ["Tone A", "Tone B"] + BUTTONS, "" if buttons else seen)
     session.check("the readouts are labels and the strip a status bar",
-                  [role for role, _, _ in seen].count("label") == 4
-                  and [role for role, _, _ in seen].count("status bar") == 1, seen)
+                  roles.count("label") == 4 and roles.count("status bar") == 1, roles)
     _print("the main window as a screen reader reads it", reader.dump(window))
 
 
