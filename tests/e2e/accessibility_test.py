@@ -43,19 +43,16 @@ def _print(title, lines):
         print(f"  | {line}")
 
 
-def _says(session, what, expected, since=None):
-    """Waits for Orca to say `expected` (a string, or a test of the utterance) after the mark
-    `since` (the last key's, by default) and counts it as a check."""
-    orca = session.orca
-    since = session.heard if since is None else since
+def _says(session, what, expected):
+    """Waits for Orca to say `expected` (a string, or a test of the utterance) since the last
+    key and counts it as a check."""
     test = expected if callable(expected) else (lambda said: said == expected)
-    said = orca.wait_for_speech(test, since, SPEECH, what)
+    said = session.orca.wait_for_speech(test, session.heard, SPEECH, what)
     session.check(f"{what}: Orca says {said!r}", True)
-    return said
 
 
 def _key(session, name, what):
-    """Presses a key and prints what Orca says for it, as the listener hears it."""
+    """Presses a key; what Orca says from now on is printed under `what` at the end."""
     session.heard = session.orca.heard()
     session.keys_pressed.append((what, session.heard))
     session.player.desktop.key(name)
