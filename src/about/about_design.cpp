@@ -53,9 +53,10 @@ void about::design() {
         control->ZOrder();
     }
 
-    // For screen readers and the keyboard: the texts, then the links and Close, which Tab
-    // visits in that order and Escape presses. The sentence is read with the links' words
-    // that fill its blanks.
+    // For screen readers and the keyboard: a dialog, read with its texts when it opens; the
+    // texts, then the links and Close, which Tab visits in that order and Escape presses. The
+    // sentence is read with the links' words that fill its blanks.
+    setAccessibleRole(platform::AccessibleRole::Dialog);
     for (platform::Label* text : {&Label1, &Label3, &Label4})
         text->setAccessibleRole(platform::AccessibleRole::Text);
     Label4.setAccessibleName("This player is presented by " +

@@ -219,11 +219,12 @@ void Control::accessibleNameMayHaveChanged() {
         widget_->setFocusPolicy(policy);
         if (policy == Qt::NoFocus && widget_->hasFocus()) widget_->window()->setFocus();
     }
-    if (role_ == AccessibleRole::None || !accessibilityActive()) return;
+    if (role_ == AccessibleRole::None || widget_->isWindow() || !accessibilityActive()) return;
     std::string name = accessibleName();
     if (name == announcedName_) return;
+    const bool heard = announcedName_.has_value();
     announcedName_ = std::move(name);
-    announceNameChange(widget_);
+    announceNameChange(*this, heard);
 }
 
 void Control::announceChangedNames() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -20,8 +21,9 @@ struct MouseArgs {
 };
 
 // What a control is to an assistive technology (a screen reader). A control without a role is
-// not offered to it at all, nor is a button or link without a name.
-enum class AccessibleRole { None, PushButton, Link, Text, StatusBar };
+// not offered to it at all, nor is a button or link without a name. A form is a frame unless
+// its role is Dialog.
+enum class AccessibleRole { None, PushButton, Link, Text, StatusBar, Dialog };
 
 enum class DragAction { Cancel = 0, Begin = 1, End = 2 };
 enum class DragState { Enter = 0, Leave = 1, Over = 2 };
@@ -108,7 +110,8 @@ private:
     ControlWidget* widget_ = nullptr;
     AccessibleRole role_ = AccessibleRole::None;
     std::function<std::string()> name_;
-    std::string announcedName_;
+    // The name the screen reader was last told; none before it first asked.
+    std::optional<std::string> announcedName_;
     Control* pressTarget_ = nullptr;
     std::uint32_t handle_ = 0;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;

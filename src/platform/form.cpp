@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "platform/accessibility.h"
 #include "platform/application.h"
 #include "platform/event_dispatch.h"
 #include "platform/form_widget.h"
@@ -88,6 +89,22 @@ bool FormWidget::focusNextPrevChild(bool next) {
     return moved;
 }
 
+void FormWidget::focusFirstStopForReader() {
+    QWidget* focused = focusWidget();
+    if (focused && focused != this) return;
+    setFocus();
+    if (accessibilityActive()) focusNextPrevChild(true);
+}
+
+void FormWidget::setEnabledKeepingFocus(bool enabled) {
+    if (!enabled && isEnabled()) focusWhileDisabled_ = focusWidget();
+    setEnabled(enabled);
+    if (!enabled || !focusWhileDisabled_) return;
+    // A window that is not active gives the focus to this control when it is activated again.
+    focusWhileDisabled_->setFocus();
+    focusWhileDisabled_ = nullptr;
+}
+
 Form::Form() : Control(TopLevel{}) {
     window_ = new FormWidget(*this);
     adopt(window_);
@@ -111,6 +128,10 @@ void Form::setReadingOrder(std::vector<Control*> controls) {
         previous = control->widget();
     }
     for (Control* control : readingOrder_) control->accessibleNameMayHaveChanged();
+}
+
+void Form::setEnabled(bool enabled) {
+    if (window_) window_->setEnabledKeepingFocus(enabled);
 }
 
 void Form::setCaption(const std::string& caption) {
@@ -181,7 +202,7 @@ void Form::Show() {
     // itself: one that is on show as far as it knows may be out of sight. A window mapped
     // afresh is one the compositor puts in front, minimised or not before.
     if (window_->isVisible() && onWayland()) window_->hide();
-    if (!window_->focusWidget()) window_->setFocus();
+    window_->focusFirstStopForReader();
     // A plain show of an iconified window leaves it iconic: restore, show, raise, activate.
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();

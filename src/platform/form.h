@@ -41,6 +41,10 @@ public:
     // it. Tab and Shift+Tab visit the buttons and links among them in the same order.
     void setReadingOrder(std::vector<Control*> controls);
     const std::vector<Control*>& readingOrder() const { return readingOrder_; }
+    // A disabled form takes no input; enabled again, it gives the focus back to the control
+    // that had it (the button that opened a window in front of it).
+    void setEnabled(bool enabled);
+
     // The control that Escape presses, as a dialog's Close.
     void setCancelControl(Control& control) { cancel_ = &control; }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+
 #include "platform/control_widget.h"
 
 namespace platform {
@@ -13,6 +15,12 @@ public:
     FormWidget(Form& form);
     ~FormWidget() override;
 
+    // With a screen reader listening, the focus moves from the window itself to its first
+    // control; otherwise the window keeps it until the first Tab.
+    void focusFirstStopForReader();
+    // Disabling a window takes the focus from its control; enabling it again gives it back.
+    void setEnabledKeepingFocus(bool enabled);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -21,6 +29,7 @@ protected:
 
 private:
     Form& form_;
+    QPointer<QWidget> focusWhileDisabled_;
 };
 
 }  // namespace platform

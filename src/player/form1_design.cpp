@@ -168,6 +168,8 @@ void Form1::design() {
         [this] { return MediaPlayer1 && MediaPlayer1->mute() ? "Unmute" : "Mute"; });
     for (platform::Label* text : {&Label2, &volume, &Label3, &station})
         text->setAccessibleRole(AccessibleRole::Text);
+    // The volume readout says what its number is, for it is heard alone when it changes.
+    volume.setAccessibleName([this] { return "Volume " + volume.Caption(); });
     MediaPlayer1Strip.setAccessibleRole(AccessibleRole::StatusBar);
     Label1.setAccessibleRole(AccessibleRole::PushButton);
     std::vector<platform::Control*> reading(StationSlot.begin(), StationSlot.end());

@@ -165,6 +165,7 @@ TEST_F(AboutTest, ScreenReaderAndKeyboardReachTheLinksAndCloseAndEscapeCloses) {
     about& window = *form->aboutWindow;
     box = window.widget();
     QAccessibleInterface* root = QAccessible::queryAccessibleInterface(box);
+    EXPECT_EQ(root->role(), QAccessible::Dialog);
     std::vector<std::pair<QAccessible::Role, std::string>> seen;
     for (int i = 0; i < root->childCount(); ++i)
         seen.push_back(
@@ -191,6 +192,7 @@ TEST_F(AboutTest, ScreenReaderAndKeyboardReachTheLinksAndCloseAndEscapeCloses) {
     input::key(box, Qt::Key_Escape);
     EXPECT_FALSE(window.Loaded());
     EXPECT_TRUE(form->Enabled());
+    EXPECT_EQ(main->focusWidget(), form->Label1.widget()) << "the focus is back on About";
 }
 
 }  // namespace
