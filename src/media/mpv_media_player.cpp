@@ -88,7 +88,6 @@ private:
 
     StreamStateMachine machine_;
     platform::Timer wakeTimer_;
-    std::optional<StreamStatus> logged_;
     // Listened to from the first open on, with the engine.
     std::unique_ptr<platform::SystemEvents> systemEvents_;
     // While mpv waits in its hook for a failed load.
@@ -333,10 +332,8 @@ void MpvMediaPlayer::carryOut() {
         const StatusLine line = status_text::line(status);
         display_.show(line);
         // Each state once: a rising buffer count or a new title is the same state.
-        if (!logged_ || logged_->state != status.state || logged_->failure != status.failure) {
+        if (decisions.stateChanged)
             platform::logInfo(platform::LogRoom::Media, "state: " + line.state);
-        }
-        logged_ = status;
     }
     if (decisions.wakeAt) {
         wakeTimer_.startOnce(std::max(*decisions.wakeAt - at, Time::zero()), [this] {

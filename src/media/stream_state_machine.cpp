@@ -462,6 +462,8 @@ StreamStateMachine::Decisions StreamStateMachine::decide(Time now) {
     // Once per played second, as the clock moves.
     decisions.sampleBuffer = phase_ == Phase::Playing && shown_ && status.played != shown_->played;
     if (status != shown_) {
+        decisions.stateChanged =
+            !shown_ || shown_->state != status.state || shown_->failure != status.failure;
         shown_ = status;
         decisions.status = status;
     }

@@ -79,8 +79,10 @@ public:
     struct Decisions {
         std::vector<Command> commands;       // in the order given
         std::optional<StreamStatus> status;  // when it changed
-        bool playbackChanged = false;        // wanted() or streamTitle() changed
-        std::optional<Time> wakeAt;  // when to call wake(); none while nothing waits on time
+        // The state or the failure in that status is new: not only a count, a title or the clock.
+        bool stateChanged = false;
+        bool playbackChanged = false;  // wanted() or streamTitle() changed
+        std::optional<Time> wakeAt;    // when to call wake(); none while nothing waits on time
         // Report the buffer with bufferEnd(): once per played second, on the wake that moves
         // the strip's clock, so watching for a stall costs no wake of its own.
         bool sampleBuffer = false;

@@ -75,6 +75,7 @@ protected:
             }
         }
         if (decisions.status) shown.push_back({now, *decisions.status});
+        if (decisions.stateChanged) ++stateChanges;
         if (decisions.sampleBuffer) ++samples;
         wakeAt = decisions.wakeAt;
     }
@@ -152,6 +153,7 @@ protected:
     std::int64_t entry = 0;
     std::vector<Shown> shown;
     int samples = 0;
+    int stateChanges = 0;
 
     void SetUp() override { decide(); }
 };
@@ -516,8 +518,10 @@ TEST_F(StreamLife, StripTakesABufferCountAtMostEveryStepAndTheTitleWhilePlaying)
         decide();
         advance(settings.bufferCountStep / 6);
     }
+    const int changesBefore = stateChanges;
     advance(settings.bufferCountStep);
     EXPECT_EQ(status().bufferPercent, 95);
+    EXPECT_EQ(stateChanges, changesBefore);  // a new count is the same state
     std::optional<Time> last;
     for (const auto& [at, shownStatus] : shown) {
         if (shownStatus.state != StreamState::Buffering) continue;
@@ -536,7 +540,8 @@ TEST_F(StreamLife, StripTakesABufferCountAtMostEveryStepAndTheTitleWhilePlaying)
     const auto lines = shown.size();
     advance(2500ms);
     EXPECT_EQ(status().played, 2s);
-    EXPECT_EQ(shown.size(), lines + 2);  // once a second, nothing in between
+    EXPECT_EQ(shown.size(), lines + 2);          // once a second, nothing in between
+    EXPECT_EQ(stateChanges, changesBefore + 1);  // Playing, once
 }
 
 }  // namespace
