@@ -320,6 +320,7 @@ void MpvMediaPlayer::carryOut() {
             const char* args[] = {"stop", nullptr};
             mpv_->commandAsync(handle_, 0, args);
         } else {
+            platform::logInfo(platform::LogRoom::Media, "sound output: trying again");
             const char* args[] = {"ao-reload", nullptr};
             mpv_->commandAsync(handle_, 0, args);
         }
